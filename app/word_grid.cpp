@@ -1,0 +1,1 @@
+#include "app/word_grid.h"

@@ -1,0 +1,1 @@
+#include "settings/directory_picker.h"

@@ -1,0 +1,122 @@
+#include "words/word_collation.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/ucol.h>
+
+#include <cstring>
+
+namespace kormoszi {
+
+namespace {
+constexpr const char* kInvalidLocale = "Invalid locale.";
+}
+
+WordCollation::WordCollation(std::string locale) : locale_(std::move(locale)) {}
+
+WordCollation::~WordCollation() {
+    if (collator_ != nullptr) ucol_close(collator_);
+}
+
+UCollator* WordCollation::Collator() const {
+    if (collator_ != nullptr) return collator_;
+    if (failed_) throw ETableError(kInvalidLocale);
+
+    // A collator that fell back to the root order would sort Hungarian words wrongly
+    // without saying so; that counts as a locale that cannot be had.
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* collator = ucol_open(locale_.c_str(), &status);
+    bool usable = U_SUCCESS(status) && status != U_USING_DEFAULT_WARNING;
+    if (usable) {
+        ucol_setStrength(collator, UCOL_TERTIARY);
+        ucol_setAttribute(collator, UCOL_NORMALIZATION_MODE, UCOL_OFF, &status);
+        usable = U_SUCCESS(status);
+    }
+
+    // The whole code page once, so a word converts by table lookup.
+    if (usable) {
+        UConverter* converter = ucnv_open("windows-1250", &status);
+        if (U_SUCCESS(status)) {
+            char bytes[256];
+            for (int i = 0; i < 256; ++i) bytes[i] = static_cast<char>(i);
+            UChar units[256];
+            ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr,
+                                nullptr, &status);
+            int32_t n = ucnv_toUChars(converter, units, 256, bytes, 256, &status);
+            usable = U_SUCCESS(status) && n == 256;
+            if (usable) std::memcpy(unicode_, units, sizeof unicode_);
+            ucnv_close(converter);
+        } else {
+            usable = false;
+        }
+    }
+    if (!usable) {
+        if (collator != nullptr) ucol_close(collator);
+        failed_ = true;
+        throw ETableError(kInvalidLocale);
+    }
+    collator_ = collator;
+    return collator_;
+}
+
+void WordCollation::Check() const { Collator(); }
+
+std::size_t WordCollation::ToUnicode(std::string_view word, char16_t* out) const {
+    std::size_t n = 0;
+    for (char c : word) {
+        if (c == '\0') break;
+        out[n++] = unicode_[static_cast<unsigned char>(c)];
+    }
+    return n;
+}
+
+std::u16string WordCollation::ToUnicode(std::string_view word) const {
+    Collator();
+    std::u16string out(word.size(), u'\0');
+    out.resize(ToUnicode(word, out.data()));
+    return out;
+}
+
+int WordCollation::Compare(std::string_view a, std::string_view b) const {
+    UCollator* collator = Collator();
+    std::u16string ua(a.size(), u'\0'), ub(b.size(), u'\0');
+    std::size_t na = ToUnicode(a, ua.data());
+    std::size_t nb = ToUnicode(b, ub.data());
+    UCollationResult r =
+        ucol_strcoll(collator, reinterpret_cast<const UChar*>(ua.data()),
+                     static_cast<int32_t>(na), reinterpret_cast<const UChar*>(ub.data()),
+                     static_cast<int32_t>(nb));
+    return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
+}
+
+std::size_t WordCollation::AppendSortKey(std::string_view word,
+                                         std::vector<std::uint8_t>& out) const {
+    UCollator* collator = Collator();
+    char16_t stackUnits[64];
+    std::u16string heapUnits;
+    char16_t* units = stackUnits;
+    if (word.size() > std::size(stackUnits)) {
+        heapUnits.resize(word.size());
+        units = heapUnits.data();
+    }
+    auto n = static_cast<int32_t>(ToUnicode(word, units));
+
+    std::size_t start = out.size();
+    std::size_t room = 64 + 8 * static_cast<std::size_t>(n);
+    for (;;) {
+        out.resize(start + room);
+        int32_t length = ucol_getSortKey(collator, reinterpret_cast<const UChar*>(units), n,
+                                         out.data() + start, static_cast<int32_t>(room));
+        if (length <= 0) {
+            out.resize(start);
+            throw ETableError(kInvalidLocale);
+        }
+        if (static_cast<std::size_t>(length) <= room) {
+            // Drop ICU's closing NUL: keys then compare by memcmp and length.
+            out.resize(start + static_cast<std::size_t>(length) - 1);
+            return static_cast<std::size_t>(length) - 1;
+        }
+        room = static_cast<std::size_t>(length);
+    }
+}
+
+}  // namespace kormoszi

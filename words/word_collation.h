@@ -1,0 +1,54 @@
+#pragma once
+// The Hungarian linguistic order of Windows-1250 words: case-sensitive, accents counting
+// after the letters, double letters (cs, sz, ggy, ssz...) as letters of their own.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct UCollator;
+
+namespace kormoszi {
+
+// The table error. Its only message in practice is "Invalid locale.".
+class ETableError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One ICU collator for one locale, opened on first use. Not thread-safe; one per table.
+class WordCollation {
+public:
+    explicit WordCollation(std::string locale = "hu");
+    ~WordCollation();
+    WordCollation(const WordCollation&) = delete;
+    WordCollation& operator=(const WordCollation&) = delete;
+
+    // -1, 0 or +1. Each text ends at its first NUL byte. Throws ETableError when the
+    // locale cannot be had.
+    int Compare(std::string_view a, std::string_view b) const;
+
+    // Appends the sort key of the word (without ICU's closing NUL) and returns its
+    // length; memcmp of two keys, shorter-first on a tie, agrees with Compare.
+    // Throws ETableError like Compare.
+    std::size_t AppendSortKey(std::string_view word, std::vector<std::uint8_t>& out) const;
+
+    // Throws ETableError when the locale cannot be had; does nothing otherwise.
+    void Check() const;
+
+    // The word as UTF-16, as the collator sees it (one unit per byte).
+    std::u16string ToUnicode(std::string_view word) const;
+
+private:
+    UCollator* Collator() const;
+    std::size_t ToUnicode(std::string_view word, char16_t* out) const;
+
+    std::string locale_;
+    mutable UCollator* collator_ = nullptr;
+    mutable bool failed_ = false;
+    mutable char16_t unicode_[256] = {};
+};
+
+}  // namespace kormoszi

@@ -1,0 +1,1 @@
+#include "words/word_file.h"

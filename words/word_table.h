@@ -1,0 +1,181 @@
+#pragma once
+// The in-memory table of one length's words: records seen through the insertion order
+// and, once sorted, the Hungarian sort order; a cursor, an edit buffer and a small state
+// machine; nearest search; five events for the window and change notices for the grid.
+//
+//   file -> BeginInsert/SetWordText/PostRecord -> SortBy -> cursor, search, edits
+//                                                      \-> notices -> grid pulls the view window
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "words/block_list.h"
+#include "words/word_collation.h"
+
+namespace kormoszi {
+
+enum class TableState { Inactive, Browsing, Editing, Inserting };
+enum class TableNotice { State, SuspendedState, Content, Scroll, Record, Field, Update, Settle };
+
+// A view of the table. info: SuspendedState -> 1 when the table is open, else 0;
+// Scroll -> rows the view window shifted toward the end (negative toward the start);
+// others 0.
+struct TableLink {
+    virtual ~TableLink() = default;
+    virtual void Notify(TableNotice notice, int info) = 0;
+};
+
+class WordTable {
+public:
+    // Longest word the field holds, in bytes.
+    static constexpr std::size_t kFieldSize = 7;
+
+    explicit WordTable(std::string locale = "hu");
+    WordTable(const WordTable&) = delete;
+    WordTable& operator=(const WordTable&) = delete;
+
+    // Opens an empty table (insertion order current); nothing on an open table.
+    void OpenTable();
+    // Cancels a pending insert or change, discards every record; nothing when closed.
+    void CloseTable();
+    // Nesting counter; while above 0 the views get only SuspendedState notices.
+    void SuspendNotices();
+    void ResumeNotices();
+
+    // Settles, then starts a new record after the last one. std::logic_error when closed.
+    void BeginInsert();
+    // Starts changing the current record; nothing while editing. std::logic_error
+    // without a current record.
+    void BeginEdit();
+    // The first 7 bytes of text, cut at its first NUL. std::logic_error unless editing.
+    void SetWordText(std::string_view text);
+    // The current record's word (the edit buffer's while editing); "" without one.
+    std::string WordText() const;
+
+    // Stores the edited record and keeps the orders. Throws ETableError (the table is
+    // then as before the call) or std::logic_error unless editing.
+    void PostRecord();
+    // Drops the edit buffer; nothing while browsing.
+    void CancelRecord();
+    // Removes the current record (cancels while inserting). std::logic_error without one.
+    void RemoveCurrent();
+
+    void MoveFirst();
+    void MoveNext();
+    bool AtEnd() const;
+    // True when there is no current record.
+    bool TableEmpty() const;
+    // Stored records in the current order. std::logic_error when closed.
+    int CountRecords() const;
+
+    // Builds the sort order on "szo" and makes it current; a blank name drops it.
+    // O(n log n); throws ETableError.
+    void SortBy(std::string_view fieldName);
+    // Puts the cursor on the first word that begins with text, else the nearest after it,
+    // else the last; false only when the current order is empty. O(log n); ETableError.
+    bool SeekNearest(std::string_view text);
+    TableState State() const { return state_; }
+
+    // Grid operations.
+    int MoveBy(int n);
+    void MoveLast();
+    // 1-based position of the current record; 0 without one.
+    int RecordNumber() const;
+    void GoToRecordNumber(int p);
+    bool CanModify() const { return true; }
+
+    void AddLink(TableLink* link);
+    void RemoveLink(TableLink* link);
+
+    // The view window: a run of consecutive records around the current one.
+    void SetViewWindowSize(int rows);
+    int ViewWindowCount() const { return windowCount_; }
+    // Slot of the current record in the window; -1 without one.
+    int ViewWindowSlot() const;
+    std::string ViewWindowWord(int slot) const;
+
+    std::function<void(WordTable&)> AfterInsert, AfterEdit, BeforePost, AfterPost, AfterCancel;
+
+private:
+    struct Record {
+        char word[kFieldSize + 1];
+        std::uint32_t keyPos;     // where the sort key starts in the key store
+        std::uint8_t keyLength;   // 0 when no key was made yet
+        std::uint8_t flags;       // kHasValue, kAlive, kHasKey
+    };
+    static constexpr std::uint8_t kHasValue = 1, kAlive = 2, kHasKey = 4;
+    static constexpr std::size_t kScanLimit = 20;
+
+    // Sort keys live in fixed chunks, so growing never copies what is stored.
+    class KeyStore {
+    public:
+        static constexpr std::size_t kChunkBits = 20, kChunkSize = std::size_t{1} << kChunkBits;
+        std::uint32_t Add(const std::uint8_t* key, std::size_t length);
+        const std::uint8_t* At(std::uint32_t pos) const {
+            return chunks_[pos >> kChunkBits].data() + (pos & (kChunkSize - 1));
+        }
+        void Clear() { chunks_.clear(); used_ = 0; }
+    private:
+        std::vector<std::vector<std::uint8_t>> chunks_;
+        std::size_t used_ = 0;  // in the last chunk
+    };
+
+    bool IsOpen() const { return state_ != TableState::Inactive; }
+    bool IsEditing() const { return state_ == TableState::Editing || state_ == TableState::Inserting; }
+    const BlockList& CurrentOrder() const { return sorted_ ? sortOrder_ : rowOrder_; }
+    int OrderCount() const { return static_cast<int>(CurrentOrder().size()); }
+    int EffectiveCount() const;  // with the row being inserted
+    bool HasCurrent() const;
+
+    void Notify(TableNotice notice, int info = 0);
+    void SetState(TableState state);
+    void Fire(const std::function<void(WordTable&)>& event);
+    void Settle();
+    void Resync(long position);
+    void FillWindow();
+    void RequireOpen(const char* operation) const;
+
+    // Sort keys and the orders that compare by them.
+    std::string_view Word(std::uint32_t id) const;
+    void EnsureKey(std::uint32_t id);
+    int CompareKeys(std::uint32_t id, const std::vector<std::uint8_t>& key) const;
+    std::size_t LowerBound(const std::vector<std::uint8_t>& key) const;
+    std::size_t FindInSortOrder(std::uint32_t id);
+    std::size_t FindInRowOrder(std::uint32_t id) const;
+    long NearestPosition(std::string_view text);
+    long FirstBeginningWith(std::string_view text, long found);
+    void EnsureByteIndex();
+    std::size_t ByteLowerBound(std::string_view text) const;
+    void ByteIndexInsert(std::uint32_t id);
+    void ByteIndexErase(std::uint32_t id);
+
+    WordCollation collation_;
+    TableState state_ = TableState::Inactive;
+
+    std::vector<Record> records_;  // by identifier; removed records stay as tombstones
+    KeyStore keys_;
+    BlockList rowOrder_;           // __MT__ROWORDER: identifiers ascending
+    BlockList sortOrder_;          // __MT__DEFSORT
+    bool sorted_ = false;
+    BlockList byteOrder_;          // by raw bytes, for the prefix promise of the search
+    bool byteIndexValid_ = false;
+
+    long position_ = 0;            // cursor in the current order (== count while inserting)
+    bool atEnd_ = true;
+    Record buffer_{};              // the edit buffer
+    bool modified_ = false;
+
+    std::vector<TableLink*> links_;
+    int suspended_ = 0;
+    TableState suspendedFrom_ = TableState::Inactive;
+
+    int windowSize_ = 1;
+    long windowTop_ = 0;
+    int windowCount_ = 0;
+};
+
+}  // namespace kormoszi
