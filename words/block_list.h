@@ -11,7 +11,7 @@
 namespace kormoszi {
 
 class BlockList {
-public:
+  public:
     static constexpr std::size_t kMaxBlock = 2048;
 
     std::size_t size() const { return size_; }
@@ -59,8 +59,10 @@ public:
         auto& block = blocks_[b];
         block.insert(block.begin() + static_cast<std::ptrdiff_t>(o), v);
         ++size_;
-        for (std::size_t k = b + 1; k < starts_.size(); ++k) ++starts_[k];
-        if (block.size() > kMaxBlock) Split(b);
+        for (std::size_t k = b + 1; k < starts_.size(); ++k)
+            ++starts_[k];
+        if (block.size() > kMaxBlock)
+            Split(b);
     }
 
     void erase(std::size_t i) {
@@ -68,7 +70,8 @@ public:
         auto& block = blocks_[b];
         block.erase(block.begin() + static_cast<std::ptrdiff_t>(o));
         --size_;
-        for (std::size_t k = b + 1; k < starts_.size(); ++k) --starts_[k];
+        for (std::size_t k = b + 1; k < starts_.size(); ++k)
+            --starts_[k];
         if (block.empty()) {
             blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(b));
             starts_.erase(starts_.begin() + static_cast<std::ptrdiff_t>(b));
@@ -81,10 +84,10 @@ public:
     std::size_t PartitionPoint(Before before) const {
         // The last block whose first entry is before holds the boundary.
         auto firstNotBefore = std::partition_point(
-            blocks_.begin(), blocks_.end(), [&](const std::vector<std::uint32_t>& block) {
-                return before(block.front());
-            });
-        if (firstNotBefore == blocks_.begin()) return 0;
+            blocks_.begin(), blocks_.end(),
+            [&](const std::vector<std::uint32_t>& block) { return before(block.front()); });
+        if (firstNotBefore == blocks_.begin())
+            return 0;
         std::size_t b = static_cast<std::size_t>(firstNotBefore - blocks_.begin()) - 1;
         const auto& block = blocks_[b];
         auto it = std::partition_point(block.begin(), block.end(), before);
@@ -95,13 +98,15 @@ public:
     // at which it stopped, or size().
     template <class F>
     std::size_t ForEachFrom(std::size_t from, F f) const {
-        if (from >= size_) return size_;
+        if (from >= size_)
+            return size_;
         auto [b, o] = Locate(from);
         std::size_t i = from;
         for (; b < blocks_.size(); ++b, o = 0) {
             const auto& block = blocks_[b];
             for (; o < block.size(); ++o, ++i) {
-                if (!f(block[o])) return i;
+                if (!f(block[o]))
+                    return i;
             }
         }
         return size_;
@@ -110,11 +115,12 @@ public:
     std::vector<std::uint32_t> ToVector() const {
         std::vector<std::uint32_t> out;
         out.reserve(size_);
-        for (const auto& block : blocks_) out.insert(out.end(), block.begin(), block.end());
+        for (const auto& block : blocks_)
+            out.insert(out.end(), block.begin(), block.end());
         return out;
     }
 
-private:
+  private:
     std::pair<std::size_t, std::size_t> Locate(std::size_t i) const {
         auto it = std::upper_bound(starts_.begin(), starts_.end(), i);
         std::size_t b = static_cast<std::size_t>(it - starts_.begin()) - 1;

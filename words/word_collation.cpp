@@ -14,12 +14,17 @@ constexpr const char* kInvalidLocale = "Invalid locale.";
 WordCollation::WordCollation(std::string locale) : locale_(std::move(locale)) {}
 
 WordCollation::~WordCollation() {
-    if (collator_ != nullptr) ucol_close(collator_);
+    if (collator_ != nullptr)
+        ucol_close(collator_);
 }
 
 UCollator* WordCollation::Collator() const {
-    if (collator_ != nullptr) return collator_;
-    if (failed_) throw ETableError(kInvalidLocale);
+    if (unavailable_)
+        throw ETableError(kInvalidLocale);
+    if (collator_ != nullptr)
+        return collator_;
+    if (failed_)
+        throw ETableError(kInvalidLocale);
 
     // A collator that fell back to the root order would sort Hungarian words wrongly
     // without saying so; that counts as a locale that cannot be had.
@@ -37,20 +42,23 @@ UCollator* WordCollation::Collator() const {
         UConverter* converter = ucnv_open("windows-1250", &status);
         if (U_SUCCESS(status)) {
             char bytes[256];
-            for (int i = 0; i < 256; ++i) bytes[i] = static_cast<char>(i);
+            for (int i = 0; i < 256; ++i)
+                bytes[i] = static_cast<char>(i);
             UChar units[256];
-            ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr,
-                                nullptr, &status);
+            ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr,
+                                &status);
             int32_t n = ucnv_toUChars(converter, units, 256, bytes, 256, &status);
             usable = U_SUCCESS(status) && n == 256;
-            if (usable) std::memcpy(unicode_, units, sizeof unicode_);
+            if (usable)
+                std::memcpy(unicode_, units, sizeof unicode_);
             ucnv_close(converter);
         } else {
             usable = false;
         }
     }
     if (!usable) {
-        if (collator != nullptr) ucol_close(collator);
+        if (collator != nullptr)
+            ucol_close(collator);
         failed_ = true;
         throw ETableError(kInvalidLocale);
     }
@@ -58,12 +66,15 @@ UCollator* WordCollation::Collator() const {
     return collator_;
 }
 
-void WordCollation::Check() const { Collator(); }
+void WordCollation::Check() const {
+    Collator();
+}
 
 std::size_t WordCollation::ToUnicode(std::string_view word, char16_t* out) const {
     std::size_t n = 0;
     for (char c : word) {
-        if (c == '\0') break;
+        if (c == '\0')
+            break;
         out[n++] = unicode_[static_cast<unsigned char>(c)];
     }
     return n;
@@ -82,9 +93,8 @@ int WordCollation::Compare(std::string_view a, std::string_view b) const {
     std::size_t na = ToUnicode(a, ua.data());
     std::size_t nb = ToUnicode(b, ub.data());
     UCollationResult r =
-        ucol_strcoll(collator, reinterpret_cast<const UChar*>(ua.data()),
-                     static_cast<int32_t>(na), reinterpret_cast<const UChar*>(ub.data()),
-                     static_cast<int32_t>(nb));
+        ucol_strcoll(collator, reinterpret_cast<const UChar*>(ua.data()), static_cast<int32_t>(na),
+                     reinterpret_cast<const UChar*>(ub.data()), static_cast<int32_t>(nb));
     return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
 }
 

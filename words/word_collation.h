@@ -14,13 +14,13 @@ namespace kormoszi {
 
 // The table error. Its only message in practice is "Invalid locale.".
 class ETableError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // One ICU collator for one locale, opened on first use. Not thread-safe; one per table.
 class WordCollation {
-public:
+  public:
     explicit WordCollation(std::string locale = "hu");
     ~WordCollation();
     WordCollation(const WordCollation&) = delete;
@@ -41,13 +41,18 @@ public:
     // The word as UTF-16, as the collator sees it (one unit per byte).
     std::u16string ToUnicode(std::string_view word) const;
 
-private:
+    // Takes the locale away (or gives it back) from now on, as a system without the
+    // Hungarian collation would; for exercising the failure paths.
+    void SetUnavailable(bool unavailable) { unavailable_ = unavailable; }
+
+  private:
     UCollator* Collator() const;
     std::size_t ToUnicode(std::string_view word, char16_t* out) const;
 
     std::string locale_;
     mutable UCollator* collator_ = nullptr;
     mutable bool failed_ = false;
+    bool unavailable_ = false;
     mutable char16_t unicode_[256] = {};
 };
 

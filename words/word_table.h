@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -30,7 +31,7 @@ struct TableLink {
 };
 
 class WordTable {
-public:
+  public:
     // Longest word the field holds, in bytes.
     static constexpr std::size_t kFieldSize = 7;
 
@@ -98,34 +99,42 @@ public:
     int ViewWindowSlot() const;
     std::string ViewWindowWord(int slot) const;
 
+    WordCollation& Collation() { return collation_; }
+
     std::function<void(WordTable&)> AfterInsert, AfterEdit, BeforePost, AfterPost, AfterCancel;
 
-private:
+  private:
     struct Record {
         char word[kFieldSize + 1];
-        std::uint32_t keyPos;     // where the sort key starts in the key store
-        std::uint8_t keyLength;   // 0 when no key was made yet
-        std::uint8_t flags;       // kHasValue, kAlive, kHasKey
+        std::uint32_t keyPos;    // where the sort key starts in the key store
+        std::uint8_t keyLength;  // 0 when no key was made yet
+        std::uint8_t flags;      // kHasValue, kAlive, kHasKey
     };
     static constexpr std::uint8_t kHasValue = 1, kAlive = 2, kHasKey = 4;
     static constexpr std::size_t kScanLimit = 20;
 
     // Sort keys live in fixed chunks, so growing never copies what is stored.
     class KeyStore {
-    public:
+      public:
         static constexpr std::size_t kChunkBits = 20, kChunkSize = std::size_t{1} << kChunkBits;
         std::uint32_t Add(const std::uint8_t* key, std::size_t length);
         const std::uint8_t* At(std::uint32_t pos) const {
-            return chunks_[pos >> kChunkBits].data() + (pos & (kChunkSize - 1));
+            return chunks_[pos >> kChunkBits].get() + (pos & (kChunkSize - 1));
         }
-        void Clear() { chunks_.clear(); used_ = 0; }
-    private:
-        std::vector<std::vector<std::uint8_t>> chunks_;
+        void Clear() {
+            chunks_.clear();
+            used_ = 0;
+        }
+
+      private:
+        std::vector<std::unique_ptr<std::uint8_t[]>> chunks_;
         std::size_t used_ = 0;  // in the last chunk
     };
 
     bool IsOpen() const { return state_ != TableState::Inactive; }
-    bool IsEditing() const { return state_ == TableState::Editing || state_ == TableState::Inserting; }
+    bool IsEditing() const {
+        return state_ == TableState::Editing || state_ == TableState::Inserting;
+    }
     const BlockList& CurrentOrder() const { return sorted_ ? sortOrder_ : rowOrder_; }
     int OrderCount() const { return static_cast<int>(CurrentOrder().size()); }
     int EffectiveCount() const;  // with the row being inserted
@@ -135,15 +144,17 @@ private:
     void SetState(TableState state);
     void Fire(const std::function<void(WordTable&)>& event);
     void Settle();
-    void Resync(long position);
-    void FillWindow();
+    int PreferredSlot() const;
+    void Resync(long position, int slot);
+    void FillWindow(int slot);
+    int MoveCursorBy(long n);
     void RequireOpen(const char* operation) const;
 
     // Sort keys and the orders that compare by them.
     std::string_view Word(std::uint32_t id) const;
-    void EnsureKey(std::uint32_t id);
-    int CompareKeys(std::uint32_t id, const std::vector<std::uint8_t>& key) const;
-    std::size_t LowerBound(const std::vector<std::uint8_t>& key) const;
+    std::string_view BufferWord() const;
+    void StoreKey(Record& record, const std::vector<std::uint8_t>& key);
+    std::size_t LowerBound(const std::uint8_t* key, std::size_t length) const;
     std::size_t FindInSortOrder(std::uint32_t id);
     std::size_t FindInRowOrder(std::uint32_t id) const;
     long NearestPosition(std::string_view text);
@@ -158,15 +169,15 @@ private:
 
     std::vector<Record> records_;  // by identifier; removed records stay as tombstones
     KeyStore keys_;
-    BlockList rowOrder_;           // __MT__ROWORDER: identifiers ascending
-    BlockList sortOrder_;          // __MT__DEFSORT
+    BlockList rowOrder_;   // __MT__ROWORDER: identifiers ascending
+    BlockList sortOrder_;  // __MT__DEFSORT
     bool sorted_ = false;
-    BlockList byteOrder_;          // by raw bytes, for the prefix promise of the search
+    BlockList byteOrder_;  // by raw bytes, for the prefix promise of the search
     bool byteIndexValid_ = false;
 
-    long position_ = 0;            // cursor in the current order (== count while inserting)
+    long position_ = 0;  // cursor in the current order (== count while inserting)
     bool atEnd_ = true;
-    Record buffer_{};              // the edit buffer
+    Record buffer_{};  // the edit buffer
     bool modified_ = false;
 
     std::vector<TableLink*> links_;
