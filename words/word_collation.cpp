@@ -129,4 +129,16 @@ std::size_t WordCollation::AppendSortKey(std::string_view word,
     }
 }
 
+std::unique_ptr<WordCollation> WordCollation::Clone() const {
+    UCollator* collator = Collator();
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* copy = ucol_clone(collator, &status);
+    if (U_FAILURE(status))
+        throw ETableError(kInvalidLocale);
+    auto clone = std::make_unique<WordCollation>(locale_);
+    clone->collator_ = copy;
+    std::memcpy(clone->unicode_, unicode_, sizeof unicode_);
+    return clone;
+}
+
 }  // namespace kormoszi

@@ -3,6 +3,7 @@
 // after the letters, double letters (cs, sz, ggy, ssz...) as letters of their own.
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -34,6 +35,9 @@ class WordCollation {
     // length; memcmp of two keys, shorter-first on a tie, agrees with Compare.
     // Throws ETableError like Compare.
     std::size_t AppendSortKey(std::string_view word, std::vector<std::uint8_t>& out) const;
+
+    // A collator of the same locale for use on another thread. Throws like Check.
+    std::unique_ptr<WordCollation> Clone() const;
 
     // Throws ETableError when the locale cannot be had; does nothing otherwise.
     void Check() const;

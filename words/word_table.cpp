@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <memory>
+#include <thread>
 #include <utility>
 
 namespace kormoszi {
@@ -241,9 +244,74 @@ void WordTable::SetWordText(std::string_view text) {
 }
 
 void WordTable::StoreKey(Record& record, const std::vector<std::uint8_t>& key) {
-    record.keyPos = keys_.Add(key.data(), key.size());
-    record.keyLength = static_cast<std::uint8_t>(key.size());
+    StoreKey(record, key.data(), key.size());
+}
+
+void WordTable::StoreKey(Record& record, const std::uint8_t* key, std::size_t length) {
+    if (length > 255)
+        throw ETableError("Invalid locale.");
+    record.keyPos = keys_.Add(key, length);
+    record.keyLength = static_cast<std::uint8_t>(length);
     record.flags |= kHasKey;
+}
+
+// Sort keys are the bulk of a load's cost; both cores make them, each with a collator
+// of its own (a collator is not to be shared between threads).
+void WordTable::MakeMissingKeys() {
+    std::vector<std::uint32_t> missing;
+    rowOrder_.ForEachFrom(0, [&](std::uint32_t id) {
+        if (!(records_[id].flags & kHasKey))
+            missing.push_back(id);
+        return true;
+    });
+    if (missing.empty())
+        return;
+
+    struct Part {
+        std::vector<std::uint8_t> bytes;
+        std::vector<std::uint32_t> ends;
+        std::exception_ptr error;
+    };
+    auto make = [&](const WordCollation& collation, std::size_t from, std::size_t to, Part& part) {
+        try {
+            part.bytes.reserve((to - from) * 24);
+            part.ends.reserve(to - from);
+            for (std::size_t i = from; i < to; ++i) {
+                if (records_[missing[i]].flags & kHasValue)
+                    collation.AppendSortKey(Word(missing[i]), part.bytes);
+                part.ends.push_back(static_cast<std::uint32_t>(part.bytes.size()));
+            }
+        } catch (...) {
+            part.error = std::current_exception();
+        }
+    };
+
+    collation_.Check();
+    std::size_t split = missing.size();
+    std::unique_ptr<WordCollation> second;
+    if (missing.size() >= 20000 && std::thread::hardware_concurrency() > 1) {
+        second = collation_.Clone();
+        split = missing.size() / 2;
+    }
+    Part parts[2];
+    std::thread helper;
+    if (second)
+        helper = std::thread(make, std::cref(*second), split, missing.size(), std::ref(parts[1]));
+    make(collation_, 0, split, parts[0]);
+    if (helper.joinable())
+        helper.join();
+    for (const Part& part : parts)
+        if (part.error)
+            std::rethrow_exception(part.error);
+
+    std::size_t i = 0;
+    for (const Part& part : parts) {
+        std::uint32_t start = 0;
+        for (std::uint32_t end : part.ends) {
+            StoreKey(records_[missing[i++]], part.bytes.data() + start, end - start);
+            start = end;
+        }
+    }
 }
 
 void WordTable::PostRecord() {
@@ -493,7 +561,10 @@ void WordTable::SortBy(std::string_view fieldName) {
     if (!IsOpen())
         return;
     Settle();
-    collation_.Check();  // fail before anything is discarded
+    // Keys first: a failure leaves the current order and cursor as they were.
+    auto first = fieldName.find_first_not_of(' ');
+    if (first != std::string_view::npos)
+        MakeMissingKeys();
 
     long current =
         HasCurrent() ? static_cast<long>(CurrentOrder()[static_cast<std::size_t>(position_)]) : -1L;
@@ -503,7 +574,6 @@ void WordTable::SortBy(std::string_view fieldName) {
     byteOrder_.clear();
     byteIndexValid_ = false;
 
-    auto first = fieldName.find_first_not_of(' ');
     if (first == std::string_view::npos) {
         position_ = current < 0
                         ? 0
@@ -514,17 +584,6 @@ void WordTable::SortBy(std::string_view fieldName) {
     }
 
     std::vector<std::uint32_t> ids = rowOrder_.ToVector();
-    std::vector<std::uint8_t> key;
-    for (std::uint32_t id : ids) {
-        Record& r = records_[id];
-        if (r.flags & kHasKey)
-            continue;
-        key.clear();
-        if (r.flags & kHasValue)
-            collation_.AppendSortKey(Word(id), key);
-        StoreKey(r, key);
-    }
-
     std::vector<std::pair<std::uint64_t, std::uint32_t>> items;
     items.reserve(ids.size());
     for (std::uint32_t id : ids) {

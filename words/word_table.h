@@ -154,6 +154,8 @@ class WordTable {
     std::string_view Word(std::uint32_t id) const;
     std::string_view BufferWord() const;
     void StoreKey(Record& record, const std::vector<std::uint8_t>& key);
+    void StoreKey(Record& record, const std::uint8_t* key, std::size_t length);
+    void MakeMissingKeys();
     std::size_t LowerBound(const std::uint8_t* key, std::size_t length) const;
     std::size_t FindInSortOrder(std::uint32_t id);
     std::size_t FindInRowOrder(std::uint32_t id) const;

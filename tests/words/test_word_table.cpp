@@ -383,6 +383,24 @@ TEST(WordTable, MisuseIsRefusedWithoutHarm) {
     EXPECT_TRUE(t.CanModify());
 }
 
+// Large loads make their sort keys on two threads; the order must not notice.
+TEST(WordTable, LargeLoadSortsLikeTheCollator) {
+    std::mt19937 rng(3);
+    const std::string letters = "acegklnostyz\xE1\xE9\xF6\xF5Z";
+    Words words(30000);
+    for (auto& w : words) {
+        for (int k = 0; k < 5; ++k)
+            w += letters[rng() % letters.size()];
+    }
+    WordTable t;
+    Load(t, words);
+    Words seen = Visit(t);
+    ASSERT_EQ(seen.size(), words.size());
+    WordCollation c;
+    for (std::size_t k = 0; k + 1 < seen.size(); ++k)
+        ASSERT_LE(c.Compare(seen[k], seen[k + 1]), 0) << seen[k] << " " << seen[k + 1];
+}
+
 // Thousands of random posts, changes, deletes and searches against a plain model.
 TEST(WordTable, RandomOperationsAgreeWithAModel) {
     WordTable t;
