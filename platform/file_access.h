@@ -2,21 +2,36 @@
 // The file layer under the word files: the file error with its fixed codes and texts,
 // record files over POSIX descriptors, and small path helpers.
 
+#include <cstddef>
+#include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace kormoszi {
 
 // A failed file operation: a code (2, 3, 4, 5, 100, 101, ... or an errno for the rest)
 // and the fixed English message for that code ("File not found", "I/O error 28", ...).
 class EInOutError : public std::runtime_error {
-public:
+  public:
     explicit EInOutError(int code);
     int Code() const { return code_; }
 
-private:
+  private:
     int code_;
 };
+
+// Longest file name the layer accepts, in bytes; a longer one fails with 3 before any
+// system call.
+constexpr std::size_t kMaxFileName = 259;
+
+// The file error's code for an errno of a failed call on fileName: ENOENT -> 2, or 3 when
+// the directory of fileName is missing; ENOTDIR, ENAMETOOLONG -> 3; EMFILE, ENFILE -> 4;
+// EACCES, EPERM, EROFS -> 5; ENOSPC, EDQUOT, EFBIG -> 101; any other errno stays itself,
+// except that one equal to a code with its own text (EIO is 5) becomes 1000 + errno, so
+// an I/O error never reads as "File access denied". May stat the directory.
+int FileErrorCode(int errnum, const std::string& fileName);
 
 // True exactly for an existing regular file (links followed).
 bool FileExists(const std::string& fileName);
@@ -24,5 +39,91 @@ bool FileExists(const std::string& fileName);
 std::string ExtractFileDir(const std::string& path);
 // The full path of the running program.
 std::string ExecutablePath();
+
+// A file of fixed-size records (the program uses records of 1 byte). Each operation checks
+// its own outcome and throws EInOutError on failure; after a failure the file is closed
+// and no descriptor stays open.
+//
+// Reading goes through a buffer (a few large reads per file). Writing replaces the file
+// as a whole: Create starts a new file beside it, Close syncs it and renames it over the
+// old one, so until Close has succeeded the old file stays byte for byte as it was.
+class RecordFile {
+  public:
+    RecordFile();
+    explicit RecordFile(std::string fileName);
+    // Closes quietly; an unfinished Create is abandoned and the old file kept.
+    ~RecordFile();
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+
+    // Binds the record to a file name; never fails. Call it only on a closed record.
+    void Assign(std::string fileName) {
+        name_ = std::move(fileName);
+        bound_ = true;
+    }
+    const std::string& Name() const { return name_; }
+    bool IsOpen() const { return mode_ != Mode::Closed; }
+
+    // Opens the existing file for reading and writing, positioned at its start: a missing
+    // file fails with 2 (3 without its directory), a read-only one with 5, a file that is
+    // not a regular file with 5; 102 when never bound. An open record is closed first.
+    void Open(std::size_t recordSize = 1);
+    // Starts replacing the file's content (the file need not exist). Fails at once when
+    // the directory is missing (3), the file is read-only or not a regular file (5) or no
+    // file can be made (5). A symbolic link is followed to the file it names. A file with
+    // several hard links, or in a directory that takes no new file, is rewritten in place
+    // and put back as it was should the save fail. An open record is closed first.
+    void Create(std::size_t recordSize = 1);
+
+    // Reads count records into buffer: 100 when the file ends first (the records before
+    // the missing one are in the buffer), 103 unless opened by Open. O(count) amortised.
+    void Read(void* buffer, std::size_t count = 1) {
+        std::size_t size = count * recordSize_;
+        if (mode_ == Mode::Reading && bufferEnd_ - bufferPos_ >= size) {
+            std::memcpy(buffer, buffer_.data() + bufferPos_, size);
+            bufferPos_ += size;
+        } else {
+            ReadSlow(buffer, size);
+        }
+    }
+    // Appends count records; 5 unless opened by Create. A full disk (101) or another
+    // write failure shows here or at Close, and abandons the save.
+    void Write(const void* data, std::size_t count = 1) {
+        std::size_t size = count * recordSize_;
+        if (mode_ == Mode::Writing && buffer_.size() - bufferEnd_ > size) {
+            std::memcpy(buffer_.data() + bufferEnd_, data, size);
+            bufferEnd_ += size;
+        } else {
+            WriteSlow(data, size);
+        }
+    }
+    // True when the position is at the end of the file; 103 unless opened by Open.
+    bool Eof() { return !(mode_ == Mode::Reading && bufferPos_ < bufferEnd_) && EofSlow(); }
+    // Closes the file; after Create it syncs the new content, puts it in place of the old
+    // file and syncs the directory. 103 when not open.
+    void Close();
+
+  private:
+    enum class Mode { Closed, Reading, Writing };
+    struct Replacement;
+
+    void CheckName() const;
+    void ReadSlow(void* buffer, std::size_t size);
+    void WriteSlow(const void* data, std::size_t size);
+    bool EofSlow();
+    bool Fill();
+    void Flush();
+    [[noreturn]] void FailReading(int errnum);
+    [[noreturn]] void FailWriting(int errnum);
+
+    std::string name_;
+    bool bound_ = false;
+    Mode mode_ = Mode::Closed;
+    std::size_t recordSize_ = 1;
+    int fd_ = -1;  // while reading
+    std::vector<char> buffer_;
+    std::size_t bufferPos_ = 0, bufferEnd_ = 0;
+    std::unique_ptr<Replacement> replacement_;  // while writing
+};
 
 }  // namespace kormoszi

@@ -1,1 +1,418 @@
+#include "platform/file_access.h"
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "platform/test_file_helpers.h"
+
+namespace kormoszi {
+namespace {
+
+using test::FileErrorOf;
+using test::ReadBytes;
+using test::ScratchDir;
+using test::WriteBytes;
+
+// Writes bytes through the record file in one save.
+void Save(const std::string& name, const std::string& bytes) {
+    RecordFile file(name);
+    file.Create();
+    file.Write(bytes.data(), bytes.size());
+    file.Close();
+}
+
+std::string Load(const std::string& name) {
+    RecordFile file(name);
+    file.Open();
+    std::string bytes;
+    char byte;
+    while (!file.Eof()) {
+        file.Read(&byte);
+        bytes += byte;
+    }
+    file.Close();
+    return bytes;
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+TEST(FileError, MessagesFollowTheCode) {
+    const std::vector<std::pair<int, std::string>> expected = {{2, "File not found"},
+                                                               {3, "Invalid filename"},
+                                                               {4, "Too many open files"},
+                                                               {5, "File access denied"},
+                                                               {100, "Read beyond end of file"},
+                                                               {101, "Disk full"},
+                                                               {106, "Invalid numeric input"},
+                                                               {32, "I/O error 32"},
+                                                               {103, "I/O error 103"},
+                                                               {1005, "I/O error 1005"}};
+    for (const auto& [code, text] : expected) {
+        EInOutError error(code);
+        EXPECT_EQ(error.Code(), code);
+        EXPECT_EQ(std::string(error.what()), text);
+    }
+}
+
+TEST(FileError, ErrnoMapping) {
+    ScratchDir dir;
+    EXPECT_EQ(FileErrorCode(ENOENT, dir / "len3.txt"), 2);
+    EXPECT_EQ(FileErrorCode(ENOENT, dir / "gone/len3.txt"), 3);
+    EXPECT_EQ(FileErrorCode(ENOENT, "len3.txt"), 2);  // the current directory exists
+    EXPECT_EQ(FileErrorCode(ENOTDIR, "x"), 3);
+    EXPECT_EQ(FileErrorCode(ENAMETOOLONG, "x"), 3);
+    EXPECT_EQ(FileErrorCode(EMFILE, "x"), 4);
+    EXPECT_EQ(FileErrorCode(ENFILE, "x"), 4);
+    for (int e : {EACCES, EPERM, EROFS})
+        EXPECT_EQ(FileErrorCode(e, "x"), 5);
+    for (int e : {ENOSPC, EDQUOT, EFBIG})
+        EXPECT_EQ(FileErrorCode(e, "x"), 101);
+    EXPECT_EQ(FileErrorCode(EBUSY, "x"), EBUSY);
+    // EIO is 5 on Linux: it must not read as "File access denied".
+    EXPECT_EQ(FileErrorCode(EIO, "x"), 1005);
+}
+
+TEST(FilePaths, DirectoryPartAndExecutable) {
+    EXPECT_EQ(ExtractFileDir("/games/prog"), "/games");
+    EXPECT_EQ(ExtractFileDir("/games/tormolag/len3.txt"), "/games/tormolag");
+    EXPECT_EQ(ExtractFileDir("/prog"), "/");
+    EXPECT_EQ(ExtractFileDir("//server/share/prog"), "//server/share");
+    EXPECT_EQ(ExtractFileDir("prog"), "");
+    EXPECT_EQ(ExtractFileDir("/games/"), "/games");
+
+    std::string self = ExecutablePath();
+    EXPECT_EQ(self.front(), '/');
+    EXPECT_EQ(self.substr(self.rfind('/') + 1), "test_file_access");
+    EXPECT_TRUE(FileExists(self));
+}
+
+TEST(FileExistsTest, TrueExactlyForRegularFiles) {
+    ScratchDir dir;
+    WriteBytes(dir / "len3.txt", "abc");
+    EXPECT_TRUE(FileExists(dir / "len3.txt"));
+    WriteBytes(dir / "len5.txt", "");
+    timeval epoch[2] = {{0, 0}, {0, 0}};
+    ASSERT_EQ(::utimes((dir / "len5.txt").c_str(), epoch), 0);
+    EXPECT_TRUE(FileExists(dir / "len5.txt")) << "a file dated 1970 exists";
+    ASSERT_EQ(::symlink("len3.txt", (dir / "link.txt").c_str()), 0);
+    EXPECT_TRUE(FileExists(dir / "link.txt"));
+
+    EXPECT_FALSE(FileExists(dir / "len6.txt"));
+    ASSERT_EQ(::mkdir((dir / "len4.txt").c_str(), 0755), 0);
+    EXPECT_FALSE(FileExists(dir / "len4.txt"));
+    ASSERT_EQ(::mkfifo((dir / "len7.txt").c_str(), 0644), 0);
+    EXPECT_FALSE(FileExists(dir / "len7.txt"));
+    ASSERT_EQ(::symlink("/dev/null", (dir / "dev.txt").c_str()), 0);
+    EXPECT_FALSE(FileExists(dir / "dev.txt"));
+    ASSERT_EQ(::symlink("missing", (dir / "dangling.txt").c_str()), 0);
+    EXPECT_FALSE(FileExists(dir / "dangling.txt"));
+}
+
+// A name that the system would accept: the directory reached through many "./".
+std::string LongNameFor(const ScratchDir& dir, const std::string& file, std::size_t length) {
+    std::string name = dir.Path() + "/";
+    while (name.size() + 2 + file.size() <= length)
+        name += "./";
+    name.resize(length - file.size(), '/');
+    return name + file;
+}
+
+TEST(RecordFileTest, NamesOver259BytesAreRefused) {
+    ScratchDir dir;
+    WriteBytes(dir / "len3.txt", "abc");
+    std::string ok = LongNameFor(dir, "len3.txt", 259);
+    std::string tooLong = LongNameFor(dir, "len3.txt", 260);
+    ASSERT_EQ(ok.size(), 259u);
+    EXPECT_EQ(Load(ok), "abc");
+    EXPECT_TRUE(FileExists(ok));
+
+    EXPECT_FALSE(FileExists(tooLong));
+    EXPECT_EQ(FileErrorOf([&] { Load(tooLong); }), 3);
+    EXPECT_EQ(FileErrorOf([&] { Save(tooLong, "xyz"); }), 3);
+    EXPECT_EQ(ReadBytes(dir / "len3.txt"), "abc");
+}
+
+TEST(RecordFileTest, OpeningFailures) {
+    ScratchDir dir;
+    int before = test::OpenDescriptorCount();
+    EXPECT_EQ(FileErrorOf([&] { Load(dir / "len3.txt"); }), 2);
+    EXPECT_EQ(FileErrorOf([&] { Load(dir / "gone/len3.txt"); }), 3);
+    WriteBytes(dir / "plain", "");
+    EXPECT_EQ(FileErrorOf([&] { Load(dir / "plain/len3.txt"); }), 3);
+    // A FIFO must neither block the open nor be read.
+    ASSERT_EQ(::mkfifo((dir / "len7.txt").c_str(), 0644), 0);
+    EXPECT_EQ(FileErrorOf([&] { Load(dir / "len7.txt"); }), 5);
+    ASSERT_EQ(::mkdir((dir / "len4.txt").c_str(), 0755), 0);
+    EXPECT_EQ(FileErrorOf([&] { Load(dir / "len4.txt"); }), 5);
+    EXPECT_EQ(test::OpenDescriptorCount(), before);
+
+    RecordFile unbound;
+    EXPECT_EQ(FileErrorOf([&] { unbound.Open(); }), 102);
+    RecordFile closed(dir / "plain");
+    char byte;
+    EXPECT_EQ(FileErrorOf([&] { closed.Read(&byte); }), 103);
+    EXPECT_EQ(FileErrorOf([&] { closed.Eof(); }), 103);
+    EXPECT_EQ(FileErrorOf([&] { closed.Close(); }), 103);
+    EXPECT_EQ(FileErrorOf([&] { closed.Write("x"); }), 5);
+    closed.Open();
+    EXPECT_EQ(FileErrorOf([&] { closed.Write("x"); }), 5) << "opened for loading only";
+}
+
+TEST(RecordFileTest, ReadingStopsWithCode100AndCloses) {
+    ScratchDir dir;
+    WriteBytes(dir / "len3.txt", "abcdefg");
+    int before = test::OpenDescriptorCount();
+    RecordFile file(dir / "len3.txt");
+    file.Open();
+    char word[3];
+    file.Read(word, 3);
+    EXPECT_EQ(std::string(word, 3), "abc");
+    file.Read(word, 3);
+    EXPECT_EQ(std::string(word, 3), "def");
+    EXPECT_FALSE(file.Eof());
+    EXPECT_EQ(FileErrorOf([&] { file.Read(word, 3); }), 100);
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(test::OpenDescriptorCount(), before);
+
+    WriteBytes(dir / "len4.txt", "");
+    file.Assign(dir / "len4.txt");
+    file.Open();
+    EXPECT_TRUE(file.Eof());
+    file.Close();
+}
+
+TEST(RecordFileTest, LargeFilesTakeFewCalls) {
+    ScratchDir dir;
+    std::string bytes;
+    for (int i = 0; i < 2'000'000; ++i)
+        bytes += static_cast<char>('a' + i % 26);
+    long writesBefore = test::IoCalls("syscw:");
+    Save(dir / "big", bytes);
+    long writes = test::IoCalls("syscw:") - writesBefore;
+    long readsBefore = test::IoCalls("syscr:");
+    EXPECT_EQ(Load(dir / "big"), bytes);
+    long reads = test::IoCalls("syscr:") - readsBefore;
+    EXPECT_LE(writes, 20);
+    EXPECT_LE(reads, 20);
+}
+
+TEST(RecordFileTest, SaveReplacesContentKeepsModeAndLeavesNothingBehind) {
+    ScratchDir dir;
+    const std::string name = dir / "len5.txt";
+    WriteBytes(name, "old words");
+    ASSERT_EQ(::chmod(name.c_str(), 0640), 0);
+    int before = test::OpenDescriptorCount();
+    Save(name, "new");
+    EXPECT_EQ(ReadBytes(name), "new");
+    EXPECT_EQ(ModeOf(name), 0640u);
+    Save(name, "");
+    EXPECT_EQ(ReadBytes(name), "");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len5.txt"});
+
+    // A new file gets the mode a plain create would give it.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    Save(dir / "len6.txt", "abcdef");
+    EXPECT_EQ(ReadBytes(dir / "len6.txt"), "abcdef");
+    EXPECT_EQ(ModeOf(dir / "len6.txt"), 0666u & ~mask);
+    EXPECT_EQ(test::OpenDescriptorCount(), before);
+}
+
+TEST(RecordFileTest, AbandonedSaveKeepsTheOldFile) {
+    ScratchDir dir;
+    const std::string name = dir / "len5.txt";
+    WriteBytes(name, "old words");
+    int before = test::OpenDescriptorCount();
+    {
+        RecordFile file(name);
+        file.Create();
+        file.Write("new words, never closed", 23);
+    }
+    EXPECT_EQ(ReadBytes(name), "old words");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len5.txt"});
+    EXPECT_EQ(test::OpenDescriptorCount(), before);
+}
+
+TEST(RecordFileTest, SaveRefusesMissingDirectoryAndOddTargets) {
+    ScratchDir dir;
+    int before = test::OpenDescriptorCount();
+    EXPECT_EQ(FileErrorOf([&] { Save(dir / "gone/len3.txt", "abc"); }), 3);
+    ASSERT_EQ(::mkdir((dir / "len4.txt").c_str(), 0755), 0);
+    EXPECT_EQ(FileErrorOf([&] { Save(dir / "len4.txt", "abcd"); }), 5);
+    ASSERT_EQ(::mkfifo((dir / "len7.txt").c_str(), 0644), 0);
+    EXPECT_EQ(FileErrorOf([&] { Save(dir / "len7.txt", "abcdefg"); }), 5);
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"len4.txt", "len7.txt"}));
+    EXPECT_EQ(test::OpenDescriptorCount(), before);
+}
+
+TEST(RecordFileTest, SymbolicLinksKeepPointingAtTheirTarget) {
+    ScratchDir dir;
+    ASSERT_EQ(::mkdir((dir / "real").c_str(), 0755), 0);
+    WriteBytes(dir / "real/len3.txt", "abc");
+    ASSERT_EQ(::symlink("real/len3.txt", (dir / "hop.txt").c_str()), 0);
+    ASSERT_EQ(::symlink("hop.txt", (dir / "len3.txt").c_str()), 0);
+    Save(dir / "len3.txt", "xyz");
+    EXPECT_EQ(ReadBytes(dir / "real/len3.txt"), "xyz");
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir / "len3.txt").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"hop.txt", "len3.txt", "real"}));
+    EXPECT_EQ(std::filesystem::directory_iterator(dir / "real")->path().filename(), "len3.txt");
+
+    // A dangling link gets its file.
+    ASSERT_EQ(::symlink("real/len4.txt", (dir / "len4.txt").c_str()), 0);
+    Save(dir / "len4.txt", "abcd");
+    EXPECT_EQ(ReadBytes(dir / "real/len4.txt"), "abcd");
+}
+
+TEST(RecordFileTest, HardLinksSurviveTheSave) {
+    ScratchDir dir;
+    WriteBytes(dir / "len5.txt", "aaaaabbbbb");
+    ASSERT_EQ(::link((dir / "len5.txt").c_str(), (dir / "other.txt").c_str()), 0);
+    struct stat before {};
+    ::stat((dir / "len5.txt").c_str(), &before);
+    Save(dir / "len5.txt", "ccccc");
+    EXPECT_EQ(ReadBytes(dir / "other.txt"), "ccccc");
+    struct stat after {};
+    ::stat((dir / "len5.txt").c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_nlink, 2u);
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"len5.txt", "other.txt"}));
+
+    // An abandoned save in place puts the old bytes back.
+    {
+        RecordFile file(dir / "len5.txt");
+        file.Create();
+        file.Write(std::string(300'000, 'x').data(), 300'000);  // past one buffer
+    }
+    EXPECT_EQ(ReadBytes(dir / "len5.txt"), "ccccc");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"len5.txt", "other.txt"}));
+}
+
+// The file error code of op run in a child that, as root, drops to an unprivileged user,
+// for whom the file modes bind.
+int AsUnprivileged(const std::function<void()>& op) {
+    return test::RunInChild({.unprivileged = true}, [&] { return FileErrorOf(op); });
+}
+
+#define SKIP_IF_NOT_SET_UP(result)        \
+    if ((result) == test::kChildNotSetUp) \
+    GTEST_SKIP() << "cannot drop to uid 65534 in a child"
+
+TEST(RecordFilePermissions, ReadOnlyFileFailsWith5AndStaysAsItWas) {
+    ScratchDir dir;
+    test::GiveToChild(dir.Path());
+    const std::string name = dir / "len5.txt";
+    WriteBytes(name, "aaaaa");
+    test::GiveToChild(name);
+    ASSERT_EQ(::chmod(name.c_str(), 0444), 0);
+
+    int load = AsUnprivileged([&] { Load(name); });
+    SKIP_IF_NOT_SET_UP(load);
+    EXPECT_EQ(load, 5);
+    EXPECT_EQ(AsUnprivileged([&] { Save(name, "bbbbb"); }), 5) << "in a writable directory";
+    EXPECT_EQ(ReadBytes(name), "aaaaa");
+    EXPECT_EQ(ModeOf(name), 0444u);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len5.txt"});
+}
+
+TEST(RecordFilePermissions, ReadOnlyDirectory) {
+    ScratchDir dir;
+    test::GiveToChild(dir.Path());
+    WriteBytes(dir / "len3.txt", "abc");
+    WriteBytes(dir / "len4.txt", "abcd");
+    test::GiveToChild(dir / "len3.txt");
+    test::GiveToChild(dir / "len4.txt");
+    ASSERT_EQ(::chmod((dir / "len4.txt").c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
+
+    int create = AsUnprivileged([&] { Save(dir / "len5.txt", "abcde"); });
+    SKIP_IF_NOT_SET_UP(create);
+    EXPECT_EQ(create, 5) << "no new file in a read-only directory";
+    EXPECT_EQ(AsUnprivileged([&] { Save(dir / "len4.txt", "wxyz"); }), 5);
+    EXPECT_EQ(ReadBytes(dir / "len4.txt"), "abcd");
+    // The file itself is writable: rewritten in place, as nothing else is possible there,
+    // and a failure half-way puts the old bytes back.
+    int full = test::RunInChild({.unprivileged = true, .fileSizeLimit = 4}, [&] {
+        return FileErrorOf([&] { Save(dir / "len3.txt", "xyzxyz"); });
+    });
+    EXPECT_EQ(full, 101);
+    EXPECT_EQ(ReadBytes(dir / "len3.txt"), "abc");
+    EXPECT_EQ(AsUnprivileged([&] { Save(dir / "len3.txt", "xyzxyz"); }), 0);
+    EXPECT_EQ(ReadBytes(dir / "len3.txt"), "xyzxyz");
+    EXPECT_EQ(AsUnprivileged([&] {
+                  if (Load(dir / "len3.txt") != "xyzxyz")
+                      throw EInOutError(99);
+              }),
+              0);
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"len3.txt", "len4.txt"}));
+}
+
+// Full disk: a child whose files may not grow past limit bytes (EFBIG).
+int SaveUnderLimit(const std::string& name, const std::string& bytes, rlim_t limit) {
+    return test::RunInChild({.fileSizeLimit = limit},
+                            [&] { return FileErrorOf([&] { Save(name, bytes); }); });
+}
+
+TEST(RecordFileFullDisk, FailsWith101AndKeepsTheOldFile) {
+    ScratchDir dir;
+    const std::string name = dir / "len5.txt";
+    const std::string old(3000, 'o');
+    std::string fresh;
+    for (int i = 0; i < 5000; ++i)
+        fresh += static_cast<char>('a' + i % 26);
+    WriteBytes(name, old);
+
+    // The save fails at every k-th byte in turn and never harms the old file.
+    for (rlim_t k = 0; k < fresh.size(); k += k < 16 ? 1 : 97) {
+        ASSERT_EQ(SaveUnderLimit(name, fresh, k), 101) << "failing at byte " << k;
+        ASSERT_EQ(ReadBytes(name), old) << "failing at byte " << k;
+        ASSERT_EQ(dir.Entries(), std::vector<std::string>{"len5.txt"}) << "at byte " << k;
+    }
+    EXPECT_EQ(SaveUnderLimit(name, fresh, fresh.size()), 0);
+    EXPECT_EQ(ReadBytes(name), fresh);
+}
+
+TEST(RecordFileFullDisk, InPlaceSavePutsTheOldBytesBack) {
+    ScratchDir dir;
+    const std::string name = dir / "len5.txt";
+    const std::string old(3000, 'o');
+    const std::string fresh(5000, 'n');
+    WriteBytes(name, old);
+    ASSERT_EQ(::link(name.c_str(), (dir / "other.txt").c_str()), 0);
+    for (rlim_t k : {0, 1, 2999, 3000, 3001, 4999}) {
+        ASSERT_EQ(SaveUnderLimit(name, fresh, k), 101) << "failing at byte " << k;
+        ASSERT_EQ(ReadBytes(name), old) << "failing at byte " << k;
+        ASSERT_EQ(dir.Entries(), (std::vector<std::string>{"len5.txt", "other.txt"}));
+    }
+    EXPECT_EQ(SaveUnderLimit(name, fresh, 5000), 0);
+    EXPECT_EQ(ReadBytes(dir / "other.txt"), fresh);
+}
+
+TEST(RecordFileLimits, NoDescriptorLeftGives4) {
+    ScratchDir dir;
+    WriteBytes(dir / "len3.txt", "abc");
+    int lowestFree = ::dup(0);  // every open after this one fails with EMFILE
+    ::close(lowestFree);
+    rlim_t inUse = static_cast<rlim_t>(lowestFree);
+    auto underLimit = [&](const std::function<void()>& op) {
+        return test::RunInChild({.openFileLimit = inUse}, [&] { return FileErrorOf(op); });
+    };
+    EXPECT_EQ(underLimit([&] { Load(dir / "len3.txt"); }), 4);
+    EXPECT_EQ(underLimit([&] { Save(dir / "len3.txt", "xyz"); }), 4);
+    EXPECT_EQ(ReadBytes(dir / "len3.txt"), "abc");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len3.txt"});
+}
+
+}  // namespace
+}  // namespace kormoszi

@@ -1,0 +1,161 @@
+#pragma once
+// Real files for the file tests: a scratch directory, whole-file reads and writes, the
+// open descriptors of the process, and a forked child that may drop to an unprivileged
+// user or live under a resource limit, reporting back through its exit code.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/file_access.h"
+
+namespace kormoszi::test {
+
+// The unprivileged user the permission tests run as.
+constexpr uid_t kNobody = 65534;
+
+class ScratchDir {
+  public:
+    ScratchDir() {
+        std::string pattern = std::filesystem::temp_directory_path() / "kormoszi-test-XXXXXX";
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        ::chmod(path_.c_str(), 0700);
+        for (auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored))
+            if (entry.is_directory(ignored))
+                ::chmod(entry.path().c_str(), 0700);
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+    // The names in the directory, sorted (no "." or "..").
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (auto& entry : std::filesystem::directory_iterator(path_))
+            names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+  private:
+    std::string path_;
+};
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+inline std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline int OpenDescriptorCount() {
+    int count = 0;
+    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+// The read and write calls the process made so far.
+inline long IoCalls(const char* key) {
+    std::ifstream io("/proc/self/io");
+    std::string name;
+    long value = 0;
+    while (io >> name >> value)
+        if (name == key)
+            return value;
+    return -1;
+}
+
+// The code of the file error body raises, 0 when it raises none; -1 for another error.
+inline int FileErrorOf(const std::function<void()>& body) {
+    try {
+        body();
+        return 0;
+    } catch (const EInOutError& error) {
+        return error.Code();
+    } catch (...) {
+        return -1;
+    }
+}
+
+struct ChildOptions {
+    bool unprivileged = false;  // as root: run as kNobody, for whom the file modes bind
+    rlim_t fileSizeLimit = RLIM_INFINITY;
+    rlim_t openFileLimit = RLIM_INFINITY;
+};
+
+constexpr int kChildNotSetUp = -3;
+
+// Runs body in a forked child and returns its result (0..252): kChildNotSetUp when the
+// child could not drop privileges or set its limits, -2 when it died or threw something
+// else. The child reports through the exit code only.
+inline int RunInChild(const ChildOptions& options, const std::function<int()>& body) {
+    pid_t pid = ::fork();
+    if (pid < 0)
+        return -2;
+    if (pid == 0) {
+        if (options.unprivileged && ::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+            ::_exit(254);
+        if (options.fileSizeLimit != RLIM_INFINITY) {
+            rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                ::_exit(254);
+        }
+        if (options.openFileLimit != RLIM_INFINITY) {
+            rlimit limit{options.openFileLimit, options.openFileLimit};
+            if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+                ::_exit(254);
+        }
+        int result = 253;
+        try {
+            result = body();
+        } catch (...) {
+        }
+        ::_exit(result & 0xff);
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -2;
+    int code = WEXITSTATUS(status);
+    if (code == 254)
+        return kChildNotSetUp;
+    return code == 253 ? -2 : code;
+}
+
+// Makes path belong to the user an unprivileged child runs as.
+inline void GiveToChild(const std::string& path) {
+    if (::geteuid() == 0 && ::chown(path.c_str(), kNobody, kNobody) != 0)
+        throw std::runtime_error("cannot chown " + path);
+}
+
+}  // namespace kormoszi::test
