@@ -9,19 +9,25 @@
 namespace kormoszi {
 
 class Application : public QApplication {
-public:
+  public:
     Application(int& argc, char** argv);
     // "Tormolag - szótármódosító"
     QString Title() const;
+
+    // The last net: an error that escaped every guarded handler is reported here rather
+    // than ending the program.
+    bool notify(QObject* receiver, QEvent* event) override;
 };
 
 // The silent abort: leaves a handler without any message.
 class EAbort : public std::exception {
-public:
+  public:
     const char* what() const noexcept override { return "Operation aborted"; }
 };
 
-// Shows the error box (nothing for EAbort).
+// Shows the error box (nothing for EAbort) and returns when the user has closed it. The
+// text gains a full stop unless it ends in one of the characters up to "." (such as
+// "!", ")", "," or "-").
 void ReportError(const std::exception& error);
 
 // Runs a handler body where Qt calls into our code; an error that leaves it is

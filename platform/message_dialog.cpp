@@ -1,1 +1,451 @@
 #include "platform/message_dialog.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QWindow>
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+#include <vector>
+
+#include "platform/error_report.h"
+
+namespace kormoszi {
+namespace {
+
+constexpr int kCancelResult = 2;
+constexpr int kIconSize = 32;
+
+struct ButtonKind {
+    MessageButton Button;
+    const char* Name;
+    const char* Caption;  // UTF-8
+    int Result;
+};
+
+// Also the left-to-right order of the buttons.
+constexpr std::array<ButtonKind, 4> kButtonKinds{{
+    {MessageButton::Yes, "Yes", "&Igen", 6},
+    {MessageButton::No, "No", "&Nem", 7},
+    {MessageButton::OK, "OK", "OK", 1},
+    {MessageButton::Cancel, "Cancel", "Mégsem", kCancelResult},
+}};
+
+// a × b / c rounded to the nearest integer, halves up; the layout's metrics are all
+// non-negative.
+int MulDiv(int a, int b, int c) {
+    return static_cast<int>((2LL * a * b + c) / (2LL * c));
+}
+
+// What a caption or message shows: "&x" shows x (underlined), "&&" shows one "&".
+QString VisibleText(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&') {
+            ++i;
+            if (i == text.size())
+                break;
+        }
+        shown += text[i];
+    }
+    return shown;
+}
+
+// The key of the letter that follows a single "&" in a caption; 0 if there is none.
+int AcceleratorKey(const QString& caption) {
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != u'&')
+            continue;
+        if (caption[i + 1] != u'&')
+            return caption[i + 1].toUpper().unicode();
+        ++i;
+    }
+    return 0;
+}
+
+// The caption widths depend only on the button kind and the message font, so each is
+// measured once, by the first dialog that has that button.
+int CaptionWidth(std::size_t kind, const QFontMetrics& metrics) {
+    static std::array<int, kButtonKinds.size()> widths{-1, -1, -1, -1};
+    if (widths[kind] < 0) {
+        const QString caption = QString::fromUtf8(kButtonKinds[kind].Caption);
+        widths[kind] =
+            metrics.boundingRect(QRect(), Qt::TextSingleLine | Qt::TextShowMnemonic, caption)
+                .width();
+    }
+    return widths[kind];
+}
+
+// A carriage return alone, a line feed alone and the pair each start one new line.
+QString NormalisedLineBreaks(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    return text;
+}
+
+// The window manager adds the frame only once a window is mapped, so the frame of a new
+// dialog is estimated from the windows that are already shown.
+QSize FrameExtent() {
+    QSize extent;
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible() || window->windowType() == Qt::Popup)
+            continue;
+        const QSize extra = window->frameGeometry().size() - window->size();
+        if ((extra.width() > 0 || extra.height() > 0) && extra.width() < 50 && extra.height() < 100)
+            extent = extent.expandedTo(extra);
+    }
+    return extent;
+}
+
+constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs | Qt::TextShowMnemonic;
+
+QString WithoutTrailingSpaces(QString line) {
+    qsizetype end = line.size();
+    while (end > 0 && line[end - 1] == u' ')
+        --end;
+    line.truncate(end);
+    return line;
+}
+
+int LineWidth(const QString& line, const QFontMetrics& metrics) {
+    return metrics.boundingRect(QRect(), kTextFlags, line).width();
+}
+
+// The message broken into the lines that fit in `width`. Lines break only at spaces, so
+// a path is never split at its slashes; a word wider than `width` stands on a line of its
+// own and widens the block.
+QString WrapAtSpaces(const QString& message, int width, const QFontMetrics& metrics) {
+    QStringList lines;
+    for (const QString& paragraph : NormalisedLineBreaks(message).split(u'\n')) {
+        const QStringList words = paragraph.split(u' ');
+        QString line = words.front();
+        for (qsizetype i = 1; i < words.size(); ++i) {
+            const QString longer = line + u' ' + words[i];
+            if (LineWidth(WithoutTrailingSpaces(longer), metrics) <= width) {
+                line = longer;
+            } else {
+                lines << WithoutTrailingSpaces(line);
+                line = words[i];
+            }
+        }
+        lines << WithoutTrailingSpaces(line);
+    }
+    return lines.join(u'\n');
+}
+
+// The message text. A label, so that it reads like any other label, but drawn here from
+// the lines the window was sized for; a single "&" underlines the next character.
+class TMessageText : public QLabel {
+  public:
+    TMessageText(const QString& message, const QString& lines, QWidget* parent)
+        : QLabel(parent), FLines(lines) {
+        setTextFormat(Qt::PlainText);
+        setText(message);
+        setAccessibleName(VisibleText(lines));
+    }
+
+    static QSize Measure(const QString& lines, const QFontMetrics& metrics) {
+        return metrics.boundingRect(QRect(), kTextFlags, lines).size();
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        Guarded([&] {
+            QPainter painter(this);
+            painter.setPen(palette().color(QPalette::WindowText));
+            painter.setFont(font());
+            painter.drawText(rect(), kTextFlags | Qt::TextDontClip, FLines);
+        });
+    }
+
+  private:
+    QString FLines;
+};
+
+}  // namespace
+
+// The dialog of one call: laid out for its message in the constructor, answered from the
+// keyboard on key down (so the release goes to whatever has the focus afterwards) or by a
+// click or the Space bar on release.
+class TMessageForm : public QDialog {
+  public:
+    TMessageForm(const QString& message, MessageType type, MessageButtons buttons);
+
+    // The close box, the window menu and Alt+F4 all end here.
+    void reject() override { done(kCancelResult); }
+
+  protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    struct Button {
+        QPushButton* Control;
+        int Result;
+        int Accelerator;
+    };
+
+    bool TakeKey(QEvent* event);
+    bool HandleKey(const QKeyEvent& key, bool act);
+    void CopyToClipboard() const;
+    QString ClipboardText() const;
+    void PlaceOnScreen();
+
+    QString FMessage;
+    std::vector<Button> FButtons;  // left to right
+    int FDefaultResult = 0;
+    int FCancelResult = kCancelResult;
+};
+
+TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButtons buttons)
+    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint),
+      FMessage(message) {
+    setObjectName(QStringLiteral("TMessageForm"));
+    const bool warning = type == MessageType::Warning;
+    setWindowTitle(QString::fromUtf8(warning ? "Figyelmeztetés" : "Megerősítés"));
+    const QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    setFont(font);
+
+    const QFontMetrics metrics(font);
+    const int unitX = metrics.horizontalAdvance(
+                          QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                      52;
+    const int unitY = metrics.height();
+    const int horizontalMargin = MulDiv(8, unitX, 4);
+    const int verticalMargin = MulDiv(8, unitY, 8);
+    const int horizontalSpacing = MulDiv(10, unitX, 4);
+    const int verticalSpacing = MulDiv(10, unitY, 8);
+    const int buttonHeight = MulDiv(14, unitY, 8);
+    const int buttonSpacing = MulDiv(4, unitX, 4);
+
+    int buttonWidth = MulDiv(50, unitX, 4);
+    int buttonCount = 0;
+    for (std::size_t kind = 0; kind < kButtonKinds.size(); ++kind) {
+        if (!buttons.testFlag(kButtonKinds[kind].Button))
+            continue;
+        buttonWidth = std::max(buttonWidth, CaptionWidth(kind, metrics) + 8);
+        ++buttonCount;
+    }
+
+    QScreen* primary = QGuiApplication::primaryScreen();
+    const int wrapWidth = primary ? primary->geometry().width() / 2 : 0;
+    const QString lines = WrapAtSpaces(message, wrapWidth, metrics);
+    const QSize text = TMessageText::Measure(lines, metrics);
+    const int blockWidth = text.width() + kIconSize + horizontalSpacing;
+    const int blockHeight = std::max(text.height(), kIconSize);
+    const int rowWidth = buttonCount * buttonWidth + (buttonCount - 1) * buttonSpacing;
+    const int clientWidth = std::max(blockWidth, rowWidth) + 2 * horizontalMargin;
+    const int clientHeight = blockHeight + buttonHeight + verticalSpacing + 2 * verticalMargin;
+
+    auto* image = new QLabel(this);
+    image->setObjectName(QStringLiteral("Image"));
+    image->setGeometry(horizontalMargin, verticalMargin, kIconSize, kIconSize);
+    const auto icon = warning ? QStyle::SP_MessageBoxWarning : QStyle::SP_MessageBoxQuestion;
+    image->setPixmap(style()
+                         ->standardIcon(icon, nullptr, this)
+                         .pixmap(QSize(kIconSize, kIconSize), devicePixelRatio()));
+
+    auto* label = new TMessageText(message, lines, this);
+    label->setObjectName(QStringLiteral("Message"));
+    label->setFont(font);
+    label->setGeometry(horizontalMargin + kIconSize + horizontalSpacing, verticalMargin,
+                       text.width(), text.height());
+
+    const bool hasOk = buttons.testFlag(MessageButton::OK);
+    const MessageButton defaultButton = hasOk ? MessageButton::OK : MessageButton::Yes;
+    int left = (clientWidth - rowWidth) / 2;
+    const int top = blockHeight + verticalMargin + verticalSpacing;
+    for (const ButtonKind& kind : kButtonKinds) {
+        if (!buttons.testFlag(kind.Button))
+            continue;
+        const QString caption = QString::fromUtf8(kind.Caption);
+        auto* control = new QPushButton(caption, this);
+        control->setObjectName(QString::fromLatin1(kind.Name));
+        control->setFont(font);
+        control->setGeometry(left, top, buttonWidth, buttonHeight);
+        // The accelerators are answered on key down below; the button's own shortcut
+        // would press it only after a delay, when the key is already up.
+        control->setShortcut(QKeySequence());
+        control->setAutoDefault(true);
+        control->setDefault(kind.Button == defaultButton);
+        control->installEventFilter(this);
+        connect(control, &QPushButton::clicked, this,
+                [this, result = kind.Result] { Guarded([&] { done(result); }); });
+        FButtons.push_back({control, kind.Result, AcceleratorKey(caption)});
+        left += buttonWidth + buttonSpacing;
+        if (kind.Button == defaultButton)
+            FDefaultResult = kind.Result;
+    }
+    if (buttons.testFlag(MessageButton::Cancel))
+        FCancelResult = kCancelResult;
+    else if (buttons.testFlag(MessageButton::No))
+        FCancelResult = 7;
+    else if (hasOk)
+        FCancelResult = 1;
+    if (!FButtons.empty())
+        FButtons.front().Control->setFocus();
+
+    setFixedSize(clientWidth, clientHeight);
+    PlaceOnScreen();
+}
+
+void TMessageForm::PlaceOnScreen() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (const QWidget* active = QApplication::activeWindow())
+        screen = active->screen();
+    if (!screen)
+        return;
+    // The window is made now so that the frame it gets is counted in the centring.
+    setWindowModality(Qt::ApplicationModal);
+    create();
+    QSize frame = FrameExtent();
+    if (const QWindow* window = windowHandle()) {
+        const QMargins margins = window->frameMargins();
+        frame = frame.expandedTo(
+            QSize(margins.left() + margins.right(), margins.top() + margins.bottom()));
+    }
+    const QRect area = screen->geometry();
+    const QSize outer = size() + frame;
+    const int left = std::max(0, (area.width() - outer.width()) / 2);
+    const int top = std::max(0, (area.height() - outer.height()) / 2);
+    move(area.x() + left, area.y() + top);
+}
+
+bool TMessageForm::event(QEvent* event) {
+    bool handled = false;
+    Guarded([&] { handled = TakeKey(event) || QDialog::event(event); });
+    return handled;
+}
+
+// Key presses reach the focused button first; the ones the dialog answers are taken here,
+// before the button acts on them itself.
+bool TMessageForm::eventFilter(QObject* watched, QEvent* event) {
+    bool handled = false;
+    Guarded([&] { handled = TakeKey(event) || QDialog::eventFilter(watched, event); });
+    return handled;
+}
+
+// A key the dialog answers is taken wherever it arrives, and no shortcut may take it
+// before it arrives.
+bool TMessageForm::TakeKey(QEvent* event) {
+    const bool press = event->type() == QEvent::KeyPress;
+    if (!press && event->type() != QEvent::ShortcutOverride)
+        return false;
+    if (!HandleKey(*static_cast<QKeyEvent*>(event), press))
+        return false;
+    event->accept();
+    return true;
+}
+
+// Answers a key the dialog handles itself and tells whether it was one; with act false
+// it only tells.
+bool TMessageForm::HandleKey(const QKeyEvent& key, bool act) {
+    const Qt::KeyboardModifiers modifiers =
+        key.modifiers() &
+        (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const bool plain = modifiers == Qt::NoModifier;
+    switch (key.key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter: {
+            if (!plain)
+                return false;
+            if (!act)
+                return true;
+            int result = FDefaultResult;
+            for (const Button& button : FButtons)
+                if (button.Control == focusWidget())
+                    result = button.Result;
+            if (result != 0)
+                done(result);
+            return true;
+        }
+        case Qt::Key_Escape:
+            if (!plain)
+                return false;
+            if (act)
+                done(FCancelResult);
+            return true;
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            if (!plain)
+                return false;
+            if (act)
+                focusNextPrevChild(key.key() == Qt::Key_Right || key.key() == Qt::Key_Down);
+            return true;
+        case Qt::Key_C:
+            if (modifiers != Qt::ControlModifier)
+                break;
+            if (act)
+                CopyToClipboard();
+            return true;
+        case Qt::Key_F4:
+            if (modifiers != Qt::AltModifier)
+                return false;
+            if (act)
+                close();
+            return true;
+        default:
+            break;
+    }
+    if (modifiers & (Qt::ControlModifier | Qt::MetaModifier))
+        return false;
+    for (const Button& button : FButtons) {
+        if (button.Accelerator == 0 || button.Accelerator != key.key())
+            continue;
+        if (act)
+            done(button.Result);
+        return true;
+    }
+    return false;
+}
+
+void TMessageForm::CopyToClipboard() const {
+    QApplication::beep();
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard)
+        throw std::runtime_error("A vágólap nem nyitható meg");
+    clipboard->setText(ClipboardText());
+}
+
+QString TMessageForm::ClipboardText() const {
+    const QString newLine = QStringLiteral("\r\n");
+    const QString divider = QString(27, u'-') + newLine;
+    QString captions;
+    for (const Button& button : FButtons)
+        captions += QString(button.Control->text()).remove(u'&') + QStringLiteral("   ");
+    return divider + windowTitle() + newLine + divider + FMessage + newLine + divider + captions +
+           newLine + divider;
+}
+
+int ShowMessageDialog(const QString& message, MessageType type, MessageButtons buttons,
+                      int helpContext) {
+    Q_UNUSED(helpContext)
+    const QPointer<QWidget> previous = QApplication::activeWindow();
+    int result = 0;
+    {
+        TMessageForm form(message, type, buttons);
+        result = form.exec();
+    }
+    // Without a window manager nobody else gives the focus back.
+    if (previous && previous->isVisible())
+        previous->activateWindow();
+    // The loop also ends without an answer when the application is told to quit; the
+    // dialog then counts as cancelled.
+    return result == 0 ? kCancelResult : result;
+}
+
+}  // namespace kormoszi

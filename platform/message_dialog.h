@@ -1,1 +1,23 @@
 #pragma once
+// The modal question and warning dialog: one call builds the window for the message,
+// waits until the user answers and returns the value of the button that closed it.
+
+#include <QFlags>
+#include <QString>
+
+namespace kormoszi {
+
+enum class MessageType { Warning, Confirmation };
+
+// The buttons are always laid out in this order, whatever order the caller names them in.
+enum class MessageButton { Yes = 0x1, No = 0x2, OK = 0x4, Cancel = 0x8 };
+Q_DECLARE_FLAGS(MessageButtons, MessageButton)
+Q_DECLARE_OPERATORS_FOR_FLAGS(MessageButtons)
+
+// Shows the dialog centred on the screen and returns 6 (Yes), 7 (No), 1 (OK) or 2 (Cancel,
+// also for the close box, Alt+F4 and the application quitting); never 0. The help context
+// is accepted for the callers' sake; the dialog offers no help.
+int ShowMessageDialog(const QString& message, MessageType type, MessageButtons buttons,
+                      int helpContext = 0);
+
+}  // namespace kormoszi
