@@ -1,1 +1,54 @@
 #include "settings/settings_store.h"
+
+#include <QSettings>
+#include <memory>
+
+namespace kormoszi {
+
+namespace {
+
+// No application name: the file is Pelvador.ini itself, not a folder named after us.
+std::unique_ptr<QSettings> OpenStore() {
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                       QStringLiteral("Pelvador"), QString());
+}
+
+QString Key(const QString& section, const QString& name) {
+    return section + QLatin1Char('/') + name;
+}
+
+}  // namespace
+
+ESettingsError::ESettingsError(const QString& message)
+    : std::runtime_error(message.toStdString()) {}
+
+QString SettingsStore::ReadSetting(const QString& section, const QString& name,
+                                   const QString& defaultValue) {
+    auto store = OpenStore();
+    if (store->status() != QSettings::NoError)
+        throw ESettingsError(QStringLiteral("Failed to get data for '%1'").arg(name));
+    const QString key = Key(section, name);
+    if (!store->contains(key))
+        return defaultValue;
+    const QVariant value = store->value(key);
+    // The INI reader turns "a, b" into a list and @Variant(...) into numbers and the
+    // like; only a plain text is a setting of ours.
+    if (value.typeId() != QMetaType::QString)
+        throw ESettingsError(QStringLiteral("Invalid data type for '%1'").arg(name));
+    return value.toString();
+}
+
+void SettingsStore::WriteSetting(const QString& section, const QString& name,
+                                 const QString& value) {
+    auto store = OpenStore();
+    // QSettings would rewrite a file it could not read completely and drop what it did not
+    // understand; refuse instead, leaving the file as it is.
+    if (store->status() != QSettings::NoError)
+        throw ESettingsError(QStringLiteral("Failed to create key %1").arg(section));
+    store->setValue(Key(section, name), value);
+    store->sync();
+    if (store->status() != QSettings::NoError)
+        throw ESettingsError(QStringLiteral("Failed to set data for '%1'").arg(name));
+}
+
+}  // namespace kormoszi

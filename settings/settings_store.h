@@ -1,1 +1,31 @@
 #pragma once
+// The per-user store of named text values in sections, kept in the INI file
+// $XDG_CONFIG_HOME/Pelvador.ini. The program keeps one value in it: the game directory.
+
+#include <QString>
+#include <stdexcept>
+
+namespace kormoszi {
+
+// A failed read or write of the store. The texts keep the wording of the old registry
+// messages: "Failed to create key %s", "Failed to set data for '%s'",
+// "Failed to get data for '%s'", "Invalid data type for '%s'".
+class ESettingsError : public std::runtime_error {
+  public:
+    explicit ESettingsError(const QString& message);
+};
+
+// Holds nothing between calls: every call opens the file afresh, so a change made by
+// another program in between is seen, and a write is on disk when it returns.
+class SettingsStore {
+  public:
+    // The text stored under section/name; defaultValue when the file, the section or
+    // the entry is missing. Throws ESettingsError when the file cannot be read or the
+    // entry is not a single text.
+    QString ReadSetting(const QString& section, const QString& name, const QString& defaultValue);
+    // Stores value under section/name, creating what is missing and replacing an earlier
+    // value. Throws ESettingsError when the file cannot be read first or cannot be written.
+    void WriteSetting(const QString& section, const QString& name, const QString& value);
+};
+
+}  // namespace kormoszi

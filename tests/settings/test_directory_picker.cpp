@@ -1,1 +1,395 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "platform/file_access.h"
+#include "qstring_print.h"
+#include "settings/directory_picker.h"
+#include "settings/path_label.h"
+
+using kormoszi::DirectoryPicker;
+using kormoszi::EInOutError;
+using kormoszi::SelectDirOption;
+using kormoszi::TPathLabel;
+
+namespace {
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// Runs action on the picker's dialog as soon as it is shown. Anything else that turns up
+// modal instead fails the test and is closed, so that nothing waits for ever.
+void WhenShown(std::function<void(QDialog*)> action) {
+    QTimer::singleShot(0, [action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->objectName() == QLatin1String("TSelectDirDlg")) {
+            action(static_cast<QDialog*>(modal));
+            return;
+        }
+        ADD_FAILURE() << "expected the directory dialog, got "
+                      << (modal ? modal->metaObject()->className() : "nothing");
+        while (QWidget* other = QApplication::activeModalWidget())
+            other->close();
+    });
+}
+
+template <class T>
+T* Child(QDialog* dialog, const char* name) {
+    T* child = dialog->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+QListWidget* DirList(QDialog* dialog) {
+    return Child<QListWidget>(dialog, "DirList");
+}
+
+QListWidgetItem* Entry(QListWidget* list, const QString& text) {
+    const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
+    return found.size() == 1 ? found.first() : nullptr;
+}
+
+QPoint EntryPoint(QListWidget* list, QListWidgetItem* item) {
+    list->scrollToItem(item);
+    return list->visualItemRect(item).center();
+}
+
+// What a mouse sends for a double click: QTest::mouseDClick alone is only its second half.
+void DoubleClick(QListWidget* list, QListWidgetItem* item) {
+    ASSERT_NE(item, nullptr);
+    const QPoint point = EntryPoint(list, item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, point);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, point);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, point);
+}
+
+void DoubleClick(QListWidget* list, const QString& text) {
+    DoubleClick(list, Entry(list, text));
+}
+
+QStringList EntryTexts(QListWidget* list, int from) {
+    QStringList texts;
+    for (int row = from; row < list->count(); ++row)
+        texts << list->item(row)->text();
+    return texts;
+}
+
+class DirectoryPickerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        FSavedDirectory = QDir::currentPath();
+        ASSERT_TRUE(FTemp.isValid());
+        FRoot = QFileInfo(FTemp.path()).canonicalFilePath();
+    }
+    // Other tests in this process must find the current directory where they left it.
+    void TearDown() override { QDir::setCurrent(FSavedDirectory); }
+
+    QString MakeDir(const QString& relative) {
+        const QString path = FRoot + QLatin1Char('/') + relative;
+        EXPECT_TRUE(QDir().mkpath(path));
+        return path;
+    }
+
+    bool Run(DirectoryPicker& picker, std::function<void(QDialog*)> action) {
+        WhenShown(std::move(action));
+        return picker.Execute();
+    }
+
+    QString FSavedDirectory;
+    QTemporaryDir FTemp;
+    QString FRoot;
+};
+
+TEST_F(DirectoryPickerTest, DialogIsBuiltAsLaidOut) {
+    DirectoryPicker picker;
+    picker.SetInitialDir(MakeDir("games"));
+    picker.SetOptions(SelectDirOption::Prompt);
+    Run(picker, [](QDialog* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), Utf8("Könyvtár választása"));
+        EXPECT_EQ(dialog->size(), QSize(424, 255));
+        EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+        EXPECT_FALSE(dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
+
+        QWidget* dirList = DirList(dialog);
+        auto* fileList = Child<QListWidget>(dialog, "FileList");
+        auto* driveList = Child<QComboBox>(dialog, "DriveList");
+        auto* ok = Child<QPushButton>(dialog, "OKButton");
+        auto* cancel = Child<QPushButton>(dialog, "CancelButton");
+        auto* dirEdit = Child<QLineEdit>(dialog, "DirEdit");
+        EXPECT_EQ(Child<TPathLabel>(dialog, "DirLabel")->geometry(), QRect(8, 24, 313, 20));
+        EXPECT_FALSE(dirEdit->isVisible());
+        // Whole rows only: the list may be a little lower than its 138 pixels.
+        EXPECT_EQ(dirList->geometry().topLeft(), QPoint(8, 72));
+        EXPECT_EQ(dirList->width(), 213);
+        EXPECT_GT(dirList->height(), 138 - 17);
+        EXPECT_LE(dirList->height(), 138);
+        EXPECT_EQ(fileList->geometry(), QRect(232, 72, 185, 93));
+        EXPECT_EQ(driveList->geometry(), QRect(232, 192, 185, 19));
+        EXPECT_EQ(ok->geometry(), QRect(256, 224, 77, 27));
+        EXPECT_EQ(ok->text(), "OK");
+        EXPECT_TRUE(ok->isDefault());
+        EXPECT_EQ(cancel->geometry(), QRect(340, 224, 77, 27));
+        EXPECT_EQ(cancel->text(), Utf8("Mégsem"));
+
+        const std::pair<const char*, QWidget*> labels[] = {{"Könyvtár &neve:", dirEdit},
+                                                           {"&Könyvtárak:", dirList},
+                                                           {"&Fájlok: (*.*)", fileList},
+                                                           {"M&eghajtók:", driveList}};
+        for (const auto& [text, buddy] : labels) {
+            QLabel* label = nullptr;
+            for (QLabel* candidate : dialog->findChildren<QLabel*>())
+                if (candidate->text() == Utf8(text))
+                    label = candidate;
+            ASSERT_NE(label, nullptr) << text;
+            EXPECT_EQ(label->buddy(), buddy) << text;
+        }
+
+        EXPECT_EQ(dialog->focusWidget(), dirList);
+        for (QWidget* next :
+             {static_cast<QWidget*>(driveList), static_cast<QWidget*>(ok),
+              static_cast<QWidget*>(cancel), static_cast<QWidget*>(fileList), dirList}) {
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+            EXPECT_EQ(dialog->focusWidget(), next) << next->objectName().toStdString();
+        }
+        QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape);
+    });
+}
+
+TEST_F(DirectoryPickerTest, OkTakesTheOpenedDirectoryNeverTheHighlightedOne) {
+    const QString games = MakeDir("games");
+    MakeDir("games/alpha");
+    MakeDir("games/beta");
+    DirectoryPicker picker;
+    picker.SetInitialDir(games + "/");
+    picker.SetOptions(SelectDirOption::Prompt);
+
+    // Enter on the directory list presses OK; the trailing '/' is gone from the result.
+    EXPECT_TRUE(
+        Run(picker, [](QDialog* dialog) { QTest::keyClick(DirList(dialog), Qt::Key_Return); }));
+    EXPECT_EQ(picker.Directory(), games);
+    EXPECT_EQ(QDir::currentPath(), games);
+
+    // A click or an arrow key only moves the highlight.
+    EXPECT_TRUE(Run(picker, [](QDialog* dialog) {
+        QListWidget* list = DirList(dialog);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          EntryPoint(list, Entry(list, "beta")));
+        EXPECT_EQ(list->currentItem()->text(), "beta");
+        QTest::keyClick(list, Qt::Key_Up);
+        QTest::keyClick(list, Qt::Key_Return);
+    }));
+    EXPECT_EQ(picker.Directory(), games);
+
+    // A double click opens; a relative initial directory counts from the current one.
+    picker.SetInitialDir("alpha/..");
+    EXPECT_TRUE(Run(picker, [&](QDialog* dialog) {
+        DoubleClick(DirList(dialog), "beta");
+        EXPECT_EQ(Child<TPathLabel>(dialog, "DirLabel")->Text(), games + "/beta");
+        EXPECT_EQ(Child<QListWidget>(dialog, "FileList")->count(), 0);
+        Child<QPushButton>(dialog, "OKButton")->click();
+    }));
+    EXPECT_EQ(picker.Directory(), games + "/beta");
+    EXPECT_EQ(QDir::currentPath(), games + "/beta");
+
+    // The root entry opens "/", which keeps its slash.
+    picker.SetInitialDir(games);
+    EXPECT_TRUE(Run(picker, [](QDialog* dialog) {
+        QListWidget* list = DirList(dialog);
+        DoubleClick(list, list->item(0));
+        EXPECT_EQ(list->currentItem(), list->item(0));
+        QTest::keyClick(list, Qt::Key_Return);
+    }));
+    EXPECT_EQ(picker.Directory(), "/");
+}
+
+TEST_F(DirectoryPickerTest, CancelEscAndCloseKeepTheInitialDirectory) {
+    const QString games = MakeDir("games");
+    MakeDir("games/alpha");
+    DirectoryPicker picker;
+    picker.SetInitialDir(games + "/");
+    const std::function<void(QDialog*)> endings[] = {
+        [](QDialog* dialog) {
+            DoubleClick(DirList(dialog), "alpha");
+            Child<QPushButton>(dialog, "CancelButton")->click();
+        },
+        [](QDialog* dialog) { QTest::keyClick(DirList(dialog), Qt::Key_Escape); },
+        [](QDialog* dialog) { dialog->close(); },
+    };
+    for (const auto& ending : endings) {
+        EXPECT_FALSE(Run(picker, ending));
+        EXPECT_EQ(picker.Directory(), games + "/");
+    }
+}
+
+TEST_F(DirectoryPickerTest, MissingInitialDirectoryOpensSilentlyWhereTheVolumeIs) {
+    const QString work = MakeDir("work");
+    ASSERT_TRUE(QDir::setCurrent(work));
+    DirectoryPicker picker;
+    const auto pressOk = [](QDialog* dialog) { QTest::keyClick(DirList(dialog), Qt::Key_Return); };
+
+    picker.SetInitialDir(MakeDir("gone"));
+    ASSERT_TRUE(QDir(FRoot + "/gone").removeRecursively());
+    EXPECT_TRUE(Run(picker, pressOk));
+    EXPECT_EQ(picker.Directory(), work);
+
+    QFile(FRoot + "/plain").open(QIODevice::WriteOnly);
+    picker.SetInitialDir(FRoot + "/plain/sub");
+    EXPECT_TRUE(Run(picker, pressOk));
+    EXPECT_EQ(picker.Directory(), work);
+
+    picker.SetInitialDir("");
+    EXPECT_TRUE(Run(picker, pressOk));
+    EXPECT_EQ(picker.Directory(), work);
+
+    // On another volume it opens at that volume's root, which the drive list then shows.
+    if (QStorageInfo(QStringLiteral("/dev/shm")).rootPath() != QLatin1String("/dev/shm") ||
+        QStorageInfo(work).rootPath() == QLatin1String("/dev/shm"))
+        GTEST_SKIP() << "no separate volume at /dev/shm";
+    QTemporaryDir other(QStringLiteral("/dev/shm/kormoszi-XXXXXX"));
+    ASSERT_TRUE(other.isValid());
+    picker.SetInitialDir(other.path() + "/gone");
+    EXPECT_TRUE(Run(picker, [](QDialog* dialog) {
+        EXPECT_TRUE(Child<QComboBox>(dialog, "DriveList")->currentText().startsWith("/dev/shm"));
+        QTest::keyClick(DirList(dialog), Qt::Key_Return);
+    }));
+    EXPECT_EQ(picker.Directory(), "/dev/shm");
+}
+
+TEST_F(DirectoryPickerTest, ListsLeaveOutHiddenEntriesAndSortInTheUsersLocale) {
+    const QString games = MakeDir("games");
+    for (const char* dir : {".hidden", "Zeta", "alpha", "émile", "Visible"})
+        MakeDir(Utf8("games/") + Utf8(dir));
+    for (const char* file : {".secret", "b.txt", "A.txt"})
+        QFile(games + "/" + file).open(QIODevice::WriteOnly);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(games + "/pipe").constData(), 0600), 0);
+
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
+    DirectoryPicker picker;
+    picker.SetInitialDir(games);
+    Run(picker, [&](QDialog* dialog) {
+        QListWidget* list = DirList(dialog);
+        const int current = list->currentRow();
+        EXPECT_EQ(list->item(current)->text(), "games");
+        EXPECT_EQ(list->item(0)->text(), "/");
+        EXPECT_EQ(current, games.count('/'));
+        EXPECT_EQ(EntryTexts(list, current + 1),
+                  QStringList({"alpha", Utf8("émile"), "Visible", "Zeta"}));
+        EXPECT_EQ(EntryTexts(Child<QListWidget>(dialog, "FileList"), 0),
+                  QStringList({"A.txt", "b.txt"}));
+        QTest::keyClick(list, Qt::Key_Escape);
+    });
+    QLocale::setDefault(saved);
+}
+
+TEST_F(DirectoryPickerTest, LongPathIsDrawnShortButReturnedWhole) {
+    const QString deep = MakeDir(
+        "a-directory-with-a-rather-long-name/another-directory-with-a-long-name/"
+        "yet-another-level-of-directories/words & more");
+    DirectoryPicker picker;
+    picker.SetInitialDir(deep);
+    EXPECT_TRUE(Run(picker, [&](QDialog* dialog) {
+        auto* label = Child<TPathLabel>(dialog, "DirLabel");
+        const QString shown = label->DisplayedText();
+        EXPECT_EQ(label->Text(), deep);
+        EXPECT_TRUE(shown.startsWith("/.../") || shown.startsWith(".../")) << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith("/words & more")) << shown.toStdString();
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->width());
+        QTest::keyClick(DirList(dialog), Qt::Key_Return);
+    }));
+    EXPECT_EQ(picker.Directory(), deep);
+}
+
+TEST(PathShortening, CutsLeadingDirectoriesOneAtATime) {
+    const auto length = [](const QString& text) { return int(text.size()); };
+    const QString path = "/games/words/data";
+    EXPECT_EQ(kormoszi::ShortenPath(path, length, 100), path);
+    EXPECT_EQ(kormoszi::ShortenPath(path, length, 16), "/.../words/data");
+    EXPECT_EQ(kormoszi::ShortenPath(path, length, 14), "/.../data");
+    EXPECT_EQ(kormoszi::ShortenPath(path, length, 8), ".../data");
+    EXPECT_EQ(kormoszi::ShortenPath(path, length, 7), "data");
+    EXPECT_EQ(kormoszi::ShortenPath(path, length, 1), "data");
+    EXPECT_EQ(kormoszi::ShortenPath("/data", length, 4), "data");
+    EXPECT_EQ(kormoszi::ShortenPath("/", length, 0), "/");
+    // A directory that happens to be called "..." is cut like any other.
+    EXPECT_EQ(kormoszi::ShortenPath("/.../x/y/z", length, 9), "/.../y/z");
+}
+
+TEST_F(DirectoryPickerTest, DirectoryThatCannotBeOpenedIsReportedAndTheDialogStays) {
+    const QString games = MakeDir("games");
+    MakeDir("games/alpha");
+    DirectoryPicker picker;
+    picker.SetInitialDir(games);
+    EXPECT_FALSE(Run(picker, [&](QDialog* dialog) {
+        ASSERT_TRUE(QDir(games + "/alpha").removeRecursively());
+        QString reported;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            reported = box->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        DoubleClick(DirList(dialog), "alpha");
+        EXPECT_EQ(reported, "File not found.");
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(Child<TPathLabel>(dialog, "DirLabel")->Text(), games);
+        QTest::keyClick(DirList(dialog), Qt::Key_Escape);
+    }));
+    EXPECT_EQ(QDir::currentPath(), games);
+}
+
+// A place behind a directory that may not be searched cannot even be told apart from a
+// missing one: the file error leaves Execute and no dialog is shown. Root may search
+// anything, so the picker runs in a child that gave up its privileges.
+TEST_F(DirectoryPickerTest, UnreachableInitialDirectoryRaisesBeforeTheDialog) {
+    const QString locked = MakeDir("locked");
+    MakeDir("locked/games");
+    ASSERT_EQ(::chmod(QFile::encodeName(FRoot).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::chdir("/") != 0)
+            ::_exit(3);
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(3);
+        QTimer::singleShot(0, [] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+            ::_exit(4);
+        });
+        DirectoryPicker picker;
+        picker.SetInitialDir(locked + "/games");
+        try {
+            picker.Execute();
+        } catch (const EInOutError& error) {
+            ::_exit(error.Code() == 5 ? 0 : 2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::chmod(QFile::encodeName(locked).constData(), 0700);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0)
+        << "1: no error, 2: another code, 3: could not drop root, 4: the dialog was shown";
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+#include "settings/drive_list.h"
+
+#include <QSet>
+#include <algorithm>
+
+namespace kormoszi {
+
+namespace {
+
+bool IsOneOf(const QByteArray& type, std::initializer_list<const char*> types) {
+    return std::any_of(types.begin(), types.end(),
+                       [&](const char* candidate) { return type == candidate; });
+}
+
+bool IsNetwork(const QByteArray& type) {
+    return IsOneOf(type, {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "9p", "afs", "ceph",
+                          "glusterfs", "davfs", "fuse.davfs2"});
+}
+
+bool IsRam(const QByteArray& type) {
+    return IsOneOf(type, {"tmpfs", "ramfs"});
+}
+
+// Kernel interfaces and memory file systems hold nothing a user would keep there.
+bool IsPseudo(const QByteArray& type) {
+    return IsRam(type) ||
+           IsOneOf(type,
+                   {"proc",       "sysfs",      "devtmpfs", "devpts",      "cgroup", "cgroup2",
+                    "securityfs", "debugfs",    "tracefs",  "pstore",      "bpf",    "mqueue",
+                    "hugetlbfs",  "configfs",   "fusectl",  "binfmt_misc", "autofs", "efivarfs",
+                    "nsfs",       "rpc_pipefs", "squashfs", "overlay"});
+}
+
+PickerIcon IconOf(const QStorageInfo& volume) {
+    const QByteArray type = volume.fileSystemType();
+    if (IsNetwork(type))
+        return PickerIcon::Network;
+    if (IsRam(type))
+        return PickerIcon::Ram;
+    if (IsOneOf(type, {"iso9660", "udf"}))
+        return PickerIcon::CdRom;
+    const QString root = volume.rootPath();
+    if (root.startsWith(QLatin1String("/media/")) || root.startsWith(QLatin1String("/run/media/")))
+        return PickerIcon::Floppy;
+    return PickerIcon::Hard;
+}
+
+}  // namespace
+
+PickerVolume DescribeVolume(const QStorageInfo& volume) {
+    const QString root = volume.rootPath();
+    const QString device = QString::fromLocal8Bit(volume.device());
+    QString text;
+    if (IsNetwork(volume.fileSystemType()))
+        text = root + QLatin1Char(' ') + device;
+    else if (!volume.name().isEmpty())
+        text = root + QStringLiteral(" [") + volume.name().toLower() + QLatin1Char(']');
+    else
+        text = root + QStringLiteral(" [") + device + QLatin1Char(']');
+    return {root, text, IconOf(volume)};
+}
+
+std::vector<PickerVolume> ListVolumes() {
+    std::vector<PickerVolume> volumes;
+    QSet<QString> seen;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        if (!volume.isValid() || !volume.isReady())
+            continue;
+        // "/" is always offered: it is where the directory chain starts.
+        if (volume.rootPath() != QLatin1String("/") && IsPseudo(volume.fileSystemType()))
+            continue;
+        // A path mounted over twice is one place to go to.
+        if (seen.contains(volume.rootPath()))
+            continue;
+        seen.insert(volume.rootPath());
+        volumes.push_back(DescribeVolume(volume));
+    }
+    std::sort(volumes.begin(), volumes.end(),
+              [](const PickerVolume& a, const PickerVolume& b) { return a.Root < b.Root; });
+    return volumes;
+}
+
+TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
+    setIconSize(QSize(16, 16));
+    const std::vector<PickerVolume> volumes = ListVolumes();
+    for (const PickerVolume& volume : volumes)
+        AddVolume(count(), volume);
+}
+
+void TDriveComboBox::AddVolume(int index, const PickerVolume& volume) {
+    insertItem(index, QIcon(PickerIconPixmap(volume.Icon)), volume.Text, volume.Root);
+}
+
+void TDriveComboBox::SelectVolumeOf(const QString& dir) {
+    const QStorageInfo volume(dir);
+    if (!volume.isValid())
+        return;
+    const QString root = volume.rootPath();
+    int index = findData(root);
+    if (index < 0) {
+        // The user went somewhere the list did not offer (through the directory list):
+        // the list still shows where the opened directory lies.
+        index = 0;
+        while (index < count() && itemData(index).toString() < root)
+            ++index;
+        AddVolume(index, DescribeVolume(volume));
+    }
+    setCurrentIndex(index);
+}
+
+QString TDriveComboBox::SelectedRoot() const {
+    return currentData().toString();
+}
+
+}  // namespace kormoszi

@@ -1,0 +1,71 @@
+#include "settings/working_directory.h"
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <cerrno>
+
+#include "platform/file_access.h"
+
+namespace kormoszi {
+
+QString CurrentDirectory() {
+    // QDir::currentPath() would answer a deleted current directory with a stale name.
+    QByteArray buffer(4096, '\0');
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE)
+            return {};
+        buffer.resize(buffer.size() * 2);
+    }
+    return QFile::decodeName(buffer.constData());
+}
+
+int TryChangeDirectory(const QString& path) {
+    if (path.isEmpty())
+        return ENOENT;
+    return ::chdir(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
+}
+
+void RaiseDirectoryError(int errnum, const QString& path) {
+    throw EInOutError(FileErrorCode(errnum, QFile::encodeName(path).toStdString()));
+}
+
+QString VolumeRootOf(const QString& dir) {
+    struct statvfs info;
+    if (::statvfs(QFile::encodeName(dir).constData(), &info) != 0)
+        RaiseDirectoryError(errno, dir);
+    const QStorageInfo volume(dir);
+    if (!volume.isValid() || !volume.isReady())
+        RaiseDirectoryError(EIO, dir);
+    return volume.rootPath();
+}
+
+QString NearestExistingDirectory(const QString& path) {
+    QString candidate = QDir::cleanPath(path);
+    for (;;) {
+        struct stat info;
+        if (::stat(QFile::encodeName(candidate).constData(), &info) == 0) {
+            if (S_ISDIR(info.st_mode))
+                return candidate;
+        } else if (errno != ENOENT && errno != ENOTDIR) {
+            RaiseDirectoryError(errno, candidate);
+        }
+        if (candidate == QLatin1String("/"))
+            throw EInOutError(3);
+        candidate = QFileInfo(candidate).path();
+    }
+}
+
+QString VolumeCurrentDirectory(const QString& root) {
+    const QString current = CurrentDirectory();
+    if (!current.isEmpty() && QStorageInfo(current).rootPath() == root)
+        return current;
+    return root;
+}
+
+}  // namespace kormoszi
