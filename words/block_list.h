@@ -121,9 +121,18 @@ class BlockList {
     }
 
   private:
+    // Walks through the list (the cursor, a save) touch one block after another, so the
+    // block of the last lookup is tried before searching.
     std::pair<std::size_t, std::size_t> Locate(std::size_t i) const {
+        for (std::size_t b = lastBlock_; b < starts_.size() && b <= lastBlock_ + 1; ++b) {
+            if (i >= starts_[b] && i - starts_[b] < blocks_[b].size()) {
+                lastBlock_ = b;
+                return {b, i - starts_[b]};
+            }
+        }
         auto it = std::upper_bound(starts_.begin(), starts_.end(), i);
         std::size_t b = static_cast<std::size_t>(it - starts_.begin()) - 1;
+        lastBlock_ = b;
         return {b, i - starts_[b]};
     }
 
@@ -140,6 +149,7 @@ class BlockList {
     std::vector<std::vector<std::uint32_t>> blocks_;
     std::vector<std::size_t> starts_;
     std::size_t size_ = 0;
+    mutable std::size_t lastBlock_ = 0;
 };
 
 }  // namespace kormoszi
