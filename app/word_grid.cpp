@@ -1,1 +1,634 @@
 #include "app/word_grid.h"
+
+#include <unicode/ucnv.h>
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+#include "platform/error_report.h"
+#include "platform/message_dialog.h"
+
+namespace kormoszi {
+namespace {
+
+// The indicator marks, one string per pixel row, '#' for a black pixel.
+constexpr const char* kArrowPixels[TWordGrid::kGlyphHeight] = {
+    "#.....", "##....", "###...", "####..", "#####.", "######",
+    "#####.", "####..", "###...", "##....", "#.....",
+};
+constexpr const char* kEditPixels[TWordGrid::kGlyphHeight] = {
+    "##..##", "..##..", "..##..", "..##..", "..##..", "..##..",
+    "..##..", "..##..", "..##..", "..##..", "##..##",
+};
+constexpr const char* kInsertPixels[TWordGrid::kGlyphHeight] = {
+    "......", "......", "......", ".#..#.", "..##..", "######",
+    "..##..", ".#..#.", "......", "......", "......",
+};
+
+const char* const* PixelRows(TWordGrid::IndicatorGlyph glyph) {
+    switch (glyph) {
+        case TWordGrid::IndicatorGlyph::DBEDIT:
+            return kEditPixels;
+        case TWordGrid::IndicatorGlyph::DBINSERT:
+            return kInsertPixels;
+        case TWordGrid::IndicatorGlyph::DBGARROW:
+            break;
+    }
+    return kArrowPixels;
+}
+
+// The characters of the 256 Windows-1250 bytes, worked out once; a row is drawn from
+// at most 7 of them.
+const std::array<char16_t, 256>& Windows1250() {
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> chars{};
+        UErrorCode status = U_ZERO_ERROR;
+        UConverter* converter = ucnv_open("windows-1250", &status);
+        for (int byte = 0; byte < 256; ++byte) {
+            chars[byte] = static_cast<char16_t>(byte);
+            if (converter == nullptr)
+                continue;
+            const char in = static_cast<char>(byte);
+            UChar out[4];
+            UErrorCode error = U_ZERO_ERROR;
+            ucnv_reset(converter);
+            if (ucnv_toUChars(converter, out, 4, &in, 1, &error) == 1 && U_SUCCESS(error))
+                chars[byte] = out[0];
+        }
+        if (converter != nullptr)
+            ucnv_close(converter);
+        return chars;
+    }();
+    return table;
+}
+
+QString WordToText(const std::string& word) {
+    const auto& chars = Windows1250();
+    QString text(static_cast<qsizetype>(word.size()), Qt::Uninitialized);
+    qsizetype n = 0;
+    for (char c : word) {
+        if (c == '\0')
+            break;
+        text[n++] = QChar(chars[static_cast<unsigned char>(c)]);
+    }
+    text.truncate(n);
+    return text;
+}
+
+constexpr int kWheelDelta = 120;
+constexpr int kTextOffset = 2;
+constexpr int kWordLeft = TWordGrid::kIndicatorWidth + TWordGrid::kLineWidth;
+constexpr int kColumnsRight = kWordLeft + TWordGrid::kWordColumnWidth + TWordGrid::kLineWidth;
+
+}  // namespace
+
+TWordGrid::TWordGrid(WordTable& table, QWidget* parent)
+    : QAbstractScrollArea(parent), FTable(table) {
+    setFocusPolicy(Qt::StrongFocus);
+    setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Every paint fills its whole rectangle; this also lets Qt shift rows by blitting.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+
+    QScrollBar* bar = verticalScrollBar();
+    bar->installEventFilter(this);
+    connect(bar, &QScrollBar::actionTriggered, this,
+            [this](int action) { Guarded([&] { ScrollBarAction(action); }); });
+    connect(bar, &QScrollBar::sliderReleased, this,
+            [this] { Guarded([&] { ThumbReleased(verticalScrollBar()->sliderPosition()); }); });
+    // A position set from outside the thumb (the bar's own context menu) counts as a
+    // thumb released there.
+    connect(bar, &QScrollBar::valueChanged, this, [this](int value) {
+        if (FWritingBar || verticalScrollBar()->isSliderDown() || value == BarPosition())
+            return;
+        Guarded([&] { ThumbReleased(value); });
+    });
+
+    FOpen = TableOpen();
+    FTable.AddLink(this);
+    LayoutChanged();
+    WriteScrollBar();
+}
+
+TWordGrid::~TWordGrid() {
+    FTable.RemoveLink(this);
+}
+
+int TWordGrid::RowAt(int y) const {
+    return y < 0 ? -1 : y / RowPitch();
+}
+
+QRect TWordGrid::RowRect(int row) const {
+    return QRect(0, row * RowPitch(), viewport()->width(), RowPitch());
+}
+
+QRect TWordGrid::IndicatorRect(int row) const {
+    return QRect(0, row * RowPitch(), kIndicatorWidth, FCellHeight);
+}
+
+QRect TWordGrid::WordRect(int row) const {
+    return QRect(kWordLeft, row * RowPitch(), kWordColumnWidth, FCellHeight);
+}
+
+int TWordGrid::VisibleRows() const {
+    return std::min(FFitRows, FRowCount);
+}
+
+int TWordGrid::CurrentSlot() const {
+    if (!TableOpen())
+        return 0;
+    return std::max(0, FTable.ViewWindowSlot());
+}
+
+bool TWordGrid::GlyphPixel(IndicatorGlyph glyph, int x, int y) {
+    if (x < 0 || x >= kGlyphWidth || y < 0 || y >= kGlyphHeight)
+        return false;
+    return PixelRows(glyph)[y][x] == '#';
+}
+
+const QImage& TWordGrid::GlyphImage(IndicatorGlyph glyph) {
+    auto make = [](IndicatorGlyph g) {
+        QImage image(kGlyphWidth, kGlyphHeight, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        for (int y = 0; y < kGlyphHeight; ++y)
+            for (int x = 0; x < kGlyphWidth; ++x)
+                if (GlyphPixel(g, x, y))
+                    image.setPixel(x, y, qRgb(0, 0, 0));
+        return image;
+    };
+    static const QImage arrow = make(IndicatorGlyph::DBGARROW);
+    static const QImage edit = make(IndicatorGlyph::DBEDIT);
+    static const QImage insert = make(IndicatorGlyph::DBINSERT);
+    switch (glyph) {
+        case IndicatorGlyph::DBEDIT:
+            return edit;
+        case IndicatorGlyph::DBINSERT:
+            return insert;
+        case IndicatorGlyph::DBGARROW:
+            break;
+    }
+    return arrow;
+}
+
+// --- following the table ---------------------------------------------------------------
+
+void TWordGrid::Notify(TableNotice notice, int info) {
+    switch (notice) {
+        case TableNotice::State:
+            FModified = false;
+            if (TableOpen() != FOpen) {
+                FOpen = TableOpen();
+                LayoutChanged();
+            } else {
+                viewport()->update(IndicatorRect(FCurrentRow));
+            }
+            break;
+        case TableNotice::SuspendedState:
+            FModified = false;
+            break;
+        case TableNotice::Content:
+            UpdateRowCount();
+            UpdateScrollBar();
+            UpdateActive();
+            viewport()->update();
+            break;
+        case TableNotice::Scroll: {
+            const int oldRow = FCurrentRow;
+            const int oldRowCount = FRowCount;
+            if (CurrentSlot() >= FRowCount)
+                UpdateRowCount();
+            UpdateScrollBar();
+            UpdateActive();
+            if (info == 0) {
+                viewport()->update(RowRect(oldRow));
+                viewport()->update(RowRect(FCurrentRow));
+            } else if (std::abs(info) > VisibleRows() || FRowCount != oldRowCount) {
+                viewport()->update();
+            } else {
+                ScrollRows(oldRow, info);
+            }
+            break;
+        }
+        case TableNotice::Record:
+            viewport()->update();
+            break;
+        case TableNotice::Field:
+            FModified = true;
+            viewport()->update(QRect(kWordLeft, 0, kWordColumnWidth, viewport()->height()));
+            break;
+        case TableNotice::Update:
+        case TableNotice::Settle:
+            break;
+    }
+}
+
+void TWordGrid::LayoutChanged() {
+    FCellHeight = fontMetrics().height() + 3 + kLineWidth;
+    FWindowSize = 0;
+    UpdateRowCount();
+    UpdateActive();
+    if (FOpen)
+        UpdateScrollBar();
+    viewport()->update();
+}
+
+void TWordGrid::UpdateRowCount() {
+    FFitRows = std::max(1, (viewport()->height() + kLineWidth) / RowPitch());
+    if (!FOpen) {
+        FRowCount = 1;
+        return;
+    }
+    if (FWindowSize != FFitRows) {
+        FWindowSize = FFitRows;
+        FTable.SetViewWindowSize(FFitRows);
+    }
+    FRowCount = std::max(1, FTable.ViewWindowCount());
+}
+
+void TWordGrid::UpdateActive() {
+    FCurrentRow = FOpen ? std::clamp(CurrentSlot(), 0, FRowCount - 1) : 0;
+}
+
+void TWordGrid::UpdateScrollBar() {
+    if (!TableOpen())
+        return;  // a closed table leaves the bar as it was
+    ScrollInfo next = FScroll;
+    next.Min = 1;
+    next.Page = VisibleRows();
+    next.Max = FTable.CountRecords() + next.Page - 1;
+    if (FTable.State() != TableState::Inserting)
+        next.Position = FTable.RecordNumber();
+    if (next == FScroll)
+        return;
+    FScroll = next;
+    WriteScrollBar();
+}
+
+int TWordGrid::BarPosition() const {
+    const int top = std::max(FScroll.Min, FScroll.Max - FScroll.Page + 1);
+    return std::clamp(FScroll.Position, FScroll.Min, top);
+}
+
+void TWordGrid::WriteScrollBar() {
+    QScopedValueRollback<bool> writing(FWritingBar, true);
+    QScrollBar* bar = verticalScrollBar();
+    bar->setRange(FScroll.Min, std::max(FScroll.Min, FScroll.Max - FScroll.Page + 1));
+    bar->setPageStep(FScroll.Page);
+    bar->setSingleStep(1);
+    bar->setValue(BarPosition());
+}
+
+// The view window moved by distance rows: what is drawn already moves with it, and only
+// the rows that came into view, the old current row and the new one are painted again.
+void TWordGrid::ScrollRows(int oldRow, int distance) {
+    const int pitch = RowPitch();
+    viewport()->scroll(0, -distance * pitch, QRect(0, 0, viewport()->width(), FRowCount * pitch));
+    auto repaint = [this](int row) {
+        if (row >= 0 && row < FRowCount)
+            viewport()->update(RowRect(row));
+    };
+    repaint(oldRow - distance);
+    if (distance > 0) {
+        for (int row = FRowCount - distance; row < FRowCount; ++row)
+            repaint(row);
+    } else {
+        for (int row = 0; row < -distance; ++row)
+            repaint(row);
+    }
+    repaint(FCurrentRow);
+}
+
+// --- keyboard ---------------------------------------------------------------------------
+
+void TWordGrid::keyPressEvent(QKeyEvent* event) {
+    event->accept();
+    Guarded([&] { KeyDown(*event); });
+    // Delete produces a character in Qt but none on the keyboard the handlers expect.
+    const QString text = event->text();
+    if (text.isEmpty() || event->key() == Qt::Key_Delete)
+        return;
+    Guarded([&] {
+        QChar key = text.at(0);
+        if (OnKeyPress)
+            OnKeyPress(key);
+        // The grid has no cell editor, so it has nothing to do with a character itself.
+    });
+}
+
+void TWordGrid::keyReleaseEvent(QKeyEvent* event) {
+    event->accept();
+    if (event->isAutoRepeat())
+        return;
+    Guarded([&] {
+        if (OnKeyUp)
+            OnKeyUp(event->key(), event->modifiers());
+    });
+}
+
+void TWordGrid::KeyDown(const QKeyEvent& event) {
+    if (!TableOpen())
+        return;
+    const bool ctrl = event.modifiers().testFlag(Qt::ControlModifier);
+    switch (event.key()) {
+        case Qt::Key_Up:
+            FTable.MoveBy(ctrl ? -CurrentSlot() : -1);
+            break;
+        case Qt::Key_Down:
+            FTable.MoveBy(ctrl ? FWindowSize - CurrentSlot() - 1 : 1);
+            break;
+        case Qt::Key_PageUp:
+            FTable.MoveBy(ctrl ? -CurrentSlot() : -VisibleRows());
+            break;
+        case Qt::Key_PageDown:
+            FTable.MoveBy(ctrl ? FWindowSize - CurrentSlot() - 1 : VisibleRows());
+            break;
+        case Qt::Key_Home:
+            FTable.MoveFirst();
+            break;
+        case Qt::Key_End:
+            FTable.MoveLast();
+            break;
+        case Qt::Key_Escape:
+            FTable.CancelRecord();
+            break;
+        case Qt::Key_Delete:
+            if (ctrl)
+                DeleteWithQuestion();
+            break;
+        default:
+            break;
+    }
+}
+
+void TWordGrid::DeleteWithQuestion() {
+    if (!FTable.CanModify() || !TableOpen() || FTable.TableEmpty())
+        return;
+    const int answer =
+        ShowMessageDialog(QString::fromUtf8("Törli a rekordot?"), MessageType::Confirmation,
+                          MessageButton::Yes | MessageButton::No);
+    if (answer == 6)
+        FTable.RemoveCurrent();
+}
+
+// --- mouse, wheel and scroll bar --------------------------------------------------------
+
+// A press or a scroll-bar action first takes the focus; when someone takes it back at
+// once, the press is not acted on.
+bool TWordGrid::AcquireFocus() {
+    setFocus(Qt::MouseFocusReason);
+    return window()->focusWidget() == this;
+}
+
+void TWordGrid::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    Guarded([&] {
+        if (!AcquireFocus() || !TableOpen())
+            return;
+        const int row = RowAt(qRound(event->position().y()));
+        if (row < 0 || row >= FRowCount || row >= FTable.ViewWindowCount())
+            return;
+        FTable.MoveBy(row - FCurrentRow);
+    });
+}
+
+void TWordGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a left double click does nothing; other buttons press again.
+    if (event->button() != Qt::LeftButton) {
+        mousePressEvent(event);
+        return;
+    }
+    event->accept();
+    Guarded([&] { AcquireFocus(); });
+}
+
+void TWordGrid::wheelEvent(QWheelEvent* event) {
+    event->ignore();
+    Guarded([&] {
+        if (WheelTurned(event->angleDelta().y()))
+            event->accept();
+    });
+}
+
+// Whole steps of 120 move one record each, toward the user forward. A step that moves
+// nothing (at either end) is left to the window.
+bool TWordGrid::WheelTurned(int delta) {
+    if (!TableOpen() || window()->focusWidget() != this)
+        return false;
+    FWheelAccumulator += delta;
+    bool moved = false;
+    while (std::abs(FWheelAccumulator) >= kWheelDelta) {
+        const bool towardUser = FWheelAccumulator < 0;
+        FWheelAccumulator += towardUser ? kWheelDelta : -kWheelDelta;
+        moved = FTable.MoveBy(towardUser ? 1 : -1) != 0;
+    }
+    return moved;
+}
+
+bool TWordGrid::eventFilter(QObject* watched, QEvent* event) {
+    // The wheel over the scroll bar turns the grid like the wheel over the rows.
+    if (watched == verticalScrollBar() && event->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent*>(event));
+        return true;
+    }
+    return QAbstractScrollArea::eventFilter(watched, event);
+}
+
+void TWordGrid::ScrollBarAction(int action) {
+    if (AcquireFocus() && TableOpen()) {
+        const int slot = CurrentSlot();
+        switch (action) {
+            case QAbstractSlider::SliderSingleStepSub:
+                FTable.MoveBy(-(slot + 1));
+                break;
+            case QAbstractSlider::SliderSingleStepAdd:
+                FTable.MoveBy(FTable.ViewWindowCount() - slot);
+                break;
+            case QAbstractSlider::SliderPageStepSub:
+                FTable.MoveBy(-VisibleRows());
+                break;
+            case QAbstractSlider::SliderPageStepAdd:
+                FTable.MoveBy(VisibleRows());
+                break;
+            case QAbstractSlider::SliderToMinimum:
+                FTable.MoveFirst();
+                break;
+            case QAbstractSlider::SliderToMaximum:
+                FTable.MoveLast();
+                break;
+            default:  // the thumb being dragged: nothing until it is released
+                return;
+        }
+    }
+    // The slider has already stepped by itself; it shows the record number instead.
+    QScopedValueRollback<bool> writing(FWritingBar, true);
+    verticalScrollBar()->setSliderPosition(BarPosition());
+}
+
+void TWordGrid::ThumbReleased(int position) {
+    if (AcquireFocus() && TableOpen()) {
+        if (position <= 1) {
+            FTable.MoveFirst();
+        } else if (position >= FTable.CountRecords()) {
+            FTable.MoveLast();
+        } else {
+            FTable.GoToRecordNumber(position);
+        }
+    }
+    WriteScrollBar();
+}
+
+void TWordGrid::scrollContentsBy(int, int) {
+    // The rows follow the table's notices, not the bar's value.
+}
+
+// --- focus, size, font ------------------------------------------------------------------
+
+void TWordGrid::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    Guarded([&] { viewport()->update(WordRect(FCurrentRow)); });
+}
+
+void TWordGrid::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update(WordRect(FCurrentRow));
+    Guarded([&] {
+        // A new record left untouched is dropped when the grid is left.
+        if (FTable.State() != TableState::Inserting || FModified)
+            return;
+        try {
+            FTable.CancelRecord();
+        } catch (...) {
+            setFocus();
+            throw;
+        }
+    });
+}
+
+void TWordGrid::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    Guarded([&] {
+        UpdateRowCount();
+        UpdateActive();
+        if (FOpen)
+            UpdateScrollBar();
+        viewport()->update();
+    });
+}
+
+void TWordGrid::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        Guarded([&] { LayoutChanged(); });
+}
+
+// --- painting ---------------------------------------------------------------------------
+
+void TWordGrid::paintEvent(QPaintEvent* event) {
+    Guarded([&] {
+        QPainter painter(viewport());
+        painter.setFont(font());
+        const QRect area = event->rect();
+        const int first = std::max(0, RowAt(area.top()));
+        const int last = std::min(FRowCount - 1, RowAt(area.bottom()));
+        for (int row = first; row <= last; ++row)
+            PaintRow(painter, row);
+        const int rowsBottom = FRowCount * RowPitch();
+        if (area.bottom() >= rowsBottom) {
+            painter.fillRect(
+                QRect(0, rowsBottom, viewport()->width(), viewport()->height() - rowsBottom) & area,
+                palette().color(QPalette::Active, QPalette::Base));
+        }
+    });
+}
+
+void TWordGrid::PaintRow(QPainter& painter, int row) const {
+    const QPalette& colours = palette();
+    const QColor cellColour = colours.color(QPalette::Active, QPalette::Base);
+    const QColor buttonFace = colours.color(QPalette::Active, QPalette::Button);
+    const QRect indicator = IndicatorRect(row);
+    const QRect cell = WordRect(row);
+    const int top = indicator.top();
+    const int lineY = top + FCellHeight;
+    const bool current = FOpen && row == FCurrentRow;
+
+    // The indicator cell: a raised button face, the glyph of the table's state on the
+    // current row, black lines.
+    painter.fillRect(indicator, buttonFace);
+    if (current) {
+        IndicatorGlyph glyph = IndicatorGlyph::DBGARROW;
+        if (FTable.State() == TableState::Editing)
+            glyph = IndicatorGlyph::DBEDIT;
+        if (FTable.State() == TableState::Inserting)
+            glyph = IndicatorGlyph::DBINSERT;
+        const QRect inner = indicator.adjusted(1, 1, -1, -1);
+        const int x = inner.left() + inner.width() - 1 - kGlyphWidth;
+        const int y = (2 * inner.top() + inner.height() - kGlyphHeight) / 2;
+        painter.drawImage(x, y, GlyphImage(glyph));
+    }
+    painter.setPen(colours.color(QPalette::Active, QPalette::Light));
+    painter.drawLine(indicator.topLeft(), indicator.topRight());
+    painter.drawLine(indicator.topLeft(), indicator.bottomLeft());
+    painter.setPen(colours.color(QPalette::Active, QPalette::Dark));
+    painter.drawLine(indicator.bottomLeft(), indicator.bottomRight());
+    painter.drawLine(indicator.topRight(), indicator.bottomRight());
+    painter.fillRect(QRect(kIndicatorWidth, top, kLineWidth, RowPitch()), Qt::black);
+    painter.fillRect(QRect(0, lineY, kIndicatorWidth, kLineWidth), Qt::black);
+
+    // The word cell: highlighted on the current row whether or not the grid has the
+    // focus; grey text while the grid is disabled.
+    QColor text = colours.color(QPalette::Active, QPalette::Text);
+    QColor background = cellColour;
+    if (current) {
+        background = colours.color(QPalette::Active, QPalette::Highlight);
+        text = colours.color(QPalette::Active, QPalette::HighlightedText);
+    }
+    if (!isEnabled())
+        text = colours.color(QPalette::Disabled, QPalette::Text);
+    painter.fillRect(cell, background);
+    if (FOpen && row < FTable.ViewWindowCount()) {
+        painter.save();
+        painter.setClipRect(cell);
+        painter.setPen(text);
+        painter.drawText(cell.left() + kTextOffset,
+                         cell.top() + kTextOffset + painter.fontMetrics().ascent(),
+                         WordToText(FTable.ViewWindowWord(row)));
+        painter.restore();
+    }
+    if (current && isEnabled() && window()->focusWidget() == this)
+        PaintFocusRect(painter, cell);
+
+    const QColor silver(192, 192, 192);
+    const QColor lines = cellColour == silver ? QColor(128, 128, 128) : silver;
+    painter.fillRect(QRect(kWordLeft + kWordColumnWidth, top, kLineWidth, RowPitch()), lines);
+    painter.fillRect(QRect(kWordLeft, lineY, kWordColumnWidth, kLineWidth), lines);
+    if (viewport()->width() > kColumnsRight)
+        painter.fillRect(QRect(kColumnsRight, top, viewport()->width() - kColumnsRight, RowPitch()),
+                         cellColour);
+}
+
+// A dotted frame along the cell's edge, every other pixel.
+void TWordGrid::PaintFocusRect(QPainter& painter, const QRect& cell) const {
+    QPolygon dots;
+    for (int x = cell.left(); x <= cell.right(); ++x) {
+        if ((x + cell.top()) % 2 == 0)
+            dots << QPoint(x, cell.top());
+        if ((x + cell.bottom()) % 2 == 0)
+            dots << QPoint(x, cell.bottom());
+    }
+    for (int y = cell.top() + 1; y < cell.bottom(); ++y) {
+        if ((cell.left() + y) % 2 == 0)
+            dots << QPoint(cell.left(), y);
+        if ((cell.right() + y) % 2 == 0)
+            dots << QPoint(cell.right(), y);
+    }
+    painter.setPen(palette().color(QPalette::Active, QPalette::HighlightedText));
+    painter.drawPoints(dots);
+}
+
+}  // namespace kormoszi
