@@ -1,12 +1,21 @@
 #include "app/fMain.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QRadioButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QValidator>
 
+#include "platform/code_page.h"
 #include "platform/error_report.h"
+#include "platform/file_access.h"
+#include "platform/message_dialog.h"
+#include "words/word_file.h"
 
 namespace kormoszi {
 namespace {
@@ -22,6 +31,51 @@ QFont SansSerif(int pixelSize) {
     font.setPixelSize(pixelSize);
     return font;
 }
+
+QString Text(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+// The search box takes only what a word file can store: a character without a byte in
+// the code page would otherwise come out of the file as something else.
+class WordCharacterValidator : public QValidator {
+  public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        for (QChar c : input) {
+            if (!IsWordCharacter(c))
+                return Invalid;
+        }
+        return Acceptable;
+    }
+};
+
+// The letters that type-to-search takes: the English alphabet and the Hungarian
+// accented letters.
+bool IsSearchLetter(QChar c) {
+    static const QString accented = Text("ÁÉÍÓÖŐÚÜŰáéíóöőúüű");
+    const char16_t u = c.unicode();
+    return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || accented.contains(c);
+}
+
+int Ask(const QString& question, MessageButtons buttons) {
+    return ShowMessageDialog(question, MessageType::Confirmation, buttons);
+}
+
+constexpr int kYes = 6;
+constexpr int kNo = 7;
+
+// Notices suspended for the length of a load or a save are resumed on every way out.
+class SuspendedNotices {
+  public:
+    explicit SuspendedNotices(WordTable& table) : FTable(table) { FTable.SuspendNotices(); }
+    ~SuspendedNotices() { FTable.ResumeNotices(); }
+    SuspendedNotices(const SuspendedNotices&) = delete;
+    SuspendedNotices& operator=(const SuspendedNotices&) = delete;
+
+  private:
+    WordTable& FTable;
+};
 
 QFrame* NewPanel(const char* name, int height, QWidget* parent) {
     auto* panel = new QFrame(parent);
@@ -61,6 +115,10 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     eSzo->setObjectName(QStringLiteral("eSzo"));
     eSzo->setFont(SansSerif(19));
     eSzo->setGeometry(8, 88, 153, 32);
+    eSzo->setValidator(new WordCharacterValidator(eSzo));
+    eSzo->installEventFilter(this);
+    connect(eSzo, &QLineEdit::textChanged, this, [this] { Guarded([&] { eSzoChange(); }); });
+    connect(rgSzam, &TRadioGroup::Click, this, [this] { Guarded([&] { rgSzamClick(); }); });
 
     gSzo = new TWordGrid(mSzavak, this);
     gSzo->setObjectName(QStringLiteral("gSzo"));
@@ -87,6 +145,19 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     btExit = new QPushButton(QString::fromUtf8("Kilépés"), Panel1);
     btExit->setObjectName(QStringLiteral("btExit"));
     btExit->setGeometry(88, 16, 75, 25);
+    connect(btPath, &QPushButton::clicked, this, [this] { Guarded([&] { btPathClick(); }); });
+    connect(btExit, &QPushButton::clicked, this, [this] { Guarded([&] { btExitClick(); }); });
+
+    dlgDir = new DirectoryPicker(this);
+    dlgDir->setObjectName(QStringLiteral("dlgDir"));
+    dlgDir->SetOptions(SelectDirOption::Prompt);
+    dlgDir->SetTitle(Text("Tormolag fájljainak helye"));
+
+    mSzavak.AfterInsert = [this](WordTable& t) { mSzavakAfterInsert(t); };
+    mSzavak.AfterEdit = [this](WordTable& t) { mSzavakAfterEdit(t); };
+    mSzavak.BeforePost = [this](WordTable& t) { mSzavakBeforePost(t); };
+    mSzavak.AfterPost = [this](WordTable& t) { mSzavakAfterPost(t); };
+    mSzavak.AfterCancel = [this](WordTable& t) { mSzavakAfterCancel(t); };
 
     // The panels keep their heights; the grid takes the rest.
     auto* layout = new QVBoxLayout(this);
@@ -136,10 +207,268 @@ void TfrmMain::CenterOnScreen() {
     move(outer.topLeft());
 }
 
-void TfrmMain::FormShow() {}
+// ------------------------------------------------------------------ program flow
 
-void TfrmMain::gSzoKeyPress(QChar&) {}
+void TfrmMain::FormShow() {
+    FLetterCount = 0;
+    QString defaultDir =
+        QFile::decodeName(QByteArray::fromStdString(ExtractFileDir(ExecutablePath())));
+    if (!defaultDir.endsWith(QLatin1Char('/')))
+        defaultDir += QLatin1Char('/');
+    FGamePath = raIni.ReadSetting(QStringLiteral("Common"), QStringLiteral("Path"), defaultDir);
+    rgSzamClick();
+}
 
-void TfrmMain::gSzoKeyUp(int, Qt::KeyboardModifiers) {}
+void TfrmMain::rgSzamClick() {
+    // With nothing read from a file and nothing typed in, there is nothing to save; asking
+    // would only offer to write an empty list over a word file.
+    if (FLetterCount > 0 && HasWordsToSave() &&
+        Ask(Text("Menti a változtatásokat?"), MessageButton::Yes | MessageButton::No) == kYes) {
+        try {
+            SaveWords(FLetterCount);
+        } catch (...) {
+            // The switch stops; the selector shows again the length that is in the table.
+            rgSzam->SetItemIndex(FLetterCount - 3);
+            throw;
+        }
+    }
+    FLetterCount = rgSzam->ItemIndex() + 3;
+    LoadWords(FLetterCount);
+    eSzo->setMaxLength(FLetterCount);
+    gSzo->setFocus();
+}
+
+std::string TfrmMain::WordFileName(int n) const {
+    // A directory stored by hand may lack its separator; the file still goes inside it.
+    QString dir = FGamePath;
+    if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    return QFile::encodeName(dir + QStringLiteral("len%1.txt").arg(n)).toStdString();
+}
+
+void TfrmMain::LoadWords(int n) {
+    mSzavak.CloseTable();
+    mSzavak.OpenTable();
+    SuspendedNotices suspended(mSzavak);
+    const std::string fileName = WordFileName(n);
+    if (!FileExists(fileName)) {
+        FFileLoaded = false;
+        lDarab->setText(Text("Szavak száma: 0"));
+        const QString question = Text("A fájl (") +
+                                 QFile::decodeName(QByteArray::fromStdString(fileName)) +
+                                 Text(") nem található.\rKiválasztja a Tormolag könyvtárát?");
+        if (Ask(question, MessageButton::Yes | MessageButton::No) == kYes)
+            btPathClick();
+        return;
+    }
+    FFileLoaded = true;
+    ReadWordFile(mSzavak, fileName, n);
+    lDarab->setText(Text("Szavak száma: %1").arg(mSzavak.CountRecords()));
+    mSzavak.SortBy("szo");
+    mSzavak.MoveFirst();
+}
+
+void TfrmMain::SaveWords(int n) {
+    SuspendedNotices suspended(mSzavak);
+    WriteWordFile(mSzavak, WordFileName(n), n);
+    mSzavak.MoveFirst();
+}
+
+bool TfrmMain::HasWordsToSave() const {
+    return FLetterCount > 0 && (FFileLoaded || !mSzavak.TableEmpty());
+}
+
+void TfrmMain::btPathClick() {
+    if (Editing())
+        return;  // a word under edit is left by Enter or Esc first
+    dlgDir->SetInitialDir(FGamePath);
+    if (!dlgDir->Execute())
+        return;
+    FGamePath = dlgDir->Directory();
+    if (!FGamePath.endsWith(QLatin1Char('/')))
+        FGamePath += QLatin1Char('/');
+    raIni.WriteSetting(QStringLiteral("Common"), QStringLiteral("Path"), FGamePath);
+    rgSzam->SetItemIndex(0);
+    rgSzamClick();
+}
+
+void TfrmMain::btExitClick() {
+    if (Editing())
+        return;
+    close();
+}
+
+void TfrmMain::FormCloseQuery(bool& canClose) {
+    canClose = false;
+    const int answer = Ask(Text("Menti a változtatásokat, mielőtt kilép?"),
+                           MessageButton::Yes | MessageButton::No | MessageButton::Cancel);
+    if (answer == kYes) {
+        if (HasWordsToSave())
+            SaveWords(FLetterCount);
+        canClose = true;
+    } else if (answer == kNo) {
+        canClose = true;
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    bool canClose = false;
+    Guarded([&] { FormCloseQuery(canClose); });
+    if (canClose)
+        event->accept();
+    else
+        event->ignore();
+}
+
+// ------------------------------------------------------------------ editing and search
+
+bool TfrmMain::Editing() const {
+    return mSzavak.State() == TableState::Editing || mSzavak.State() == TableState::Inserting;
+}
+
+void TfrmMain::gSzoKeyPress(QChar& key) {
+    const QString text = eSzo->text();
+    if (text.size() < FLetterCount && IsSearchLetter(key))
+        eSzo->setText(text + key);
+}
+
+void TfrmMain::eSzoChange() {
+    const QString text = eSzo->text();
+    if (text.isEmpty() || Editing())
+        return;
+    const auto word = TextToWord(text);
+    if (!word)
+        return;
+    // An empty list finds nothing: the box gives back its letters one by one.
+    if (!mSzavak.SeekNearest(*word))
+        eSzo->setText(text.chopped(1));
+}
+
+void TfrmMain::gSzoKeyUp(int key, Qt::KeyboardModifiers) {
+    switch (key) {
+        case Qt::Key_Backspace:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_End:
+        case Qt::Key_Home:
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+        case Qt::Key_Delete:
+            eSzo->clear();
+            break;
+        default:
+            break;
+    }
+    if (key == Qt::Key_Delete) {
+        if (mSzavak.TableEmpty() || Editing())
+            return;
+        if (Ask(Text("Törli a rekordot?"), MessageButton::Yes | MessageButton::No) == kYes)
+            mSzavak.RemoveCurrent();
+    } else if (key == Qt::Key_Insert) {
+        if (Editing() || mSzavak.State() == TableState::Inactive)
+            return;
+        gSzo->setEnabled(false);
+        rgSzam->setEnabled(false);
+        mSzavak.BeginInsert();
+        eSzo->clear();
+        eSzo->setFocus();
+    } else if (key == Qt::Key_F2) {
+        if (mSzavak.TableEmpty() || Editing())
+            return;
+        gSzo->setEnabled(false);
+        rgSzam->setEnabled(false);
+        mSzavak.BeginEdit();
+        eSzo->setText(WordToText(mSzavak.WordText()));
+        // As a focus taken from the keyboard does, the whole word is selected, so the
+        // first letter typed replaces it.
+        eSzo->setFocus(Qt::ShortcutFocusReason);
+        eSzo->selectAll();
+    }
+}
+
+void TfrmMain::eSzoKeyUp(int key) {
+    if (!Editing())
+        return;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        const QString text = eSzo->text();
+        if (text.size() != FLetterCount) {
+            ShowMessageDialog(Text("A szó nem %1 betűs!").arg(FLetterCount), MessageType::Warning,
+                              MessageButton::OK);
+            return;
+        }
+        std::string word = TextToWord(text).value_or(std::string());
+        // Only the English capitals become small letters; Á stays Á.
+        for (char& c : word) {
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        }
+        mSzavak.SetWordText(word);
+        mSzavak.PostRecord();
+        mSzavak.SeekNearest(word);
+        EndEditing();
+    } else if (key == Qt::Key_Escape) {
+        mSzavak.CancelRecord();
+        EndEditing();
+    }
+}
+
+void TfrmMain::EndEditing() {
+    eSzo->clear();
+    gSzo->setEnabled(true);
+    rgSzam->setEnabled(true);
+    gSzo->setFocus();
+}
+
+void TfrmMain::eSzoExit() {
+    // A word under edit keeps the keyboard until Enter or Esc ends the edit.
+    if (Editing())
+        QTimer::singleShot(0, eSzo, [this] {
+            if (Editing() && QApplication::activeModalWidget() == nullptr)
+                eSzo->setFocus();
+        });
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == eSzo) {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            FSearchBoxKeys.insert(key->key());
+        } else if (event->type() == QEvent::KeyRelease) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            // Only the release of a key pressed here counts: the Enter that closed the
+            // wrong-length warning must not bring the warning back.
+            if (!key->isAutoRepeat() && FSearchBoxKeys.remove(key->key()))
+                Guarded([&] { eSzoKeyUp(key->key()); });
+        } else if (event->type() == QEvent::FocusOut) {
+            Guarded([&] { eSzoExit(); });
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ------------------------------------------------------------------ table events
+
+void TfrmMain::mSzavakAfterInsert(WordTable&) {
+    sMod->SetBrushColor(QColor(255, 0, 0));
+}
+
+void TfrmMain::mSzavakAfterEdit(WordTable&) {
+    sMod->SetBrushColor(QColor(0, 0, 255));
+}
+
+void TfrmMain::mSzavakBeforePost(WordTable&) {}
+
+void TfrmMain::mSzavakAfterPost(WordTable&) {
+    // Called for every word of a load: both steps cost nothing when nothing changes.
+    sMod->SetBrushColor(palette().color(QPalette::Button));
+    if (!eSzo->text().isEmpty())
+        eSzo->clear();
+}
+
+void TfrmMain::mSzavakAfterCancel(WordTable& table) {
+    mSzavakAfterPost(table);
+}
 
 }  // namespace kormoszi

@@ -5,16 +5,20 @@
 //   keys/clicks -> handlers here -> mSzavak (word table) -> notices -> gSzo pulls its rows
 //                                        \-> table events -> handlers here -> sMod, eSzo
 
+#include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
 #include "app/radio_group.h"
 #include "app/shape.h"
 #include "app/word_grid.h"
+#include "settings/directory_picker.h"
+#include "settings/settings_store.h"
 #include "words/word_table.h"
 
 namespace kormoszi {
@@ -36,20 +40,48 @@ class TfrmMain : public QWidget {
     QLabel* lDarab;
     QPushButton* btPath;
     QPushButton* btExit;
+    DirectoryPicker* dlgDir;
+    SettingsStore raIni;
 
-    // Event handlers.
+    // Program flow.
     void FormShow();
+    void rgSzamClick();
+    void LoadWords(int n);
+    void SaveWords(int n);
+    void btPathClick();
+    void btExitClick();
+    void FormCloseQuery(bool& canClose);
+
+    // Editing and search.
     void gSzoKeyPress(QChar& key);
     void gSzoKeyUp(int key, Qt::KeyboardModifiers shift);
+    void eSzoChange();
+    void eSzoKeyUp(int key);
+    void eSzoExit();
+    void mSzavakAfterInsert(WordTable& table);
+    void mSzavakAfterEdit(WordTable& table);
+    void mSzavakBeforePost(WordTable& table);
+    void mSzavakAfterPost(WordTable& table);
+    void mSzavakAfterCancel(WordTable& table);
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void CenterOnScreen();
+    bool Editing() const;
+    bool HasWordsToSave() const;
+    std::string WordFileName(int n) const;
+    void EndEditing();
 
     int FLetterCount = 0;
     QString FGamePath;
+    // Whether the table holds what was read from a word file (or its remains after a
+    // failed read), as against an empty list after the missing-file question.
+    bool FFileLoaded = false;
+    QSet<int> FSearchBoxKeys;  // pressed in the search box, not yet released
 };
 
 }  // namespace kormoszi

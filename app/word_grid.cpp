@@ -1,7 +1,5 @@
 #include "app/word_grid.h"
 
-#include <unicode/ucnv.h>
-
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScopedValueRollback>
@@ -10,6 +8,7 @@
 #include <array>
 #include <cstdlib>
 
+#include "platform/code_page.h"
 #include "platform/error_report.h"
 #include "platform/message_dialog.h"
 
@@ -40,44 +39,6 @@ const char* const* PixelRows(TWordGrid::IndicatorGlyph glyph) {
             break;
     }
     return kArrowPixels;
-}
-
-// The characters of the 256 Windows-1250 bytes, worked out once; a row is drawn from
-// at most 7 of them.
-const std::array<char16_t, 256>& Windows1250() {
-    static const std::array<char16_t, 256> table = [] {
-        std::array<char16_t, 256> chars{};
-        UErrorCode status = U_ZERO_ERROR;
-        UConverter* converter = ucnv_open("windows-1250", &status);
-        for (int byte = 0; byte < 256; ++byte) {
-            chars[byte] = static_cast<char16_t>(byte);
-            if (converter == nullptr)
-                continue;
-            const char in = static_cast<char>(byte);
-            UChar out[4];
-            UErrorCode error = U_ZERO_ERROR;
-            ucnv_reset(converter);
-            if (ucnv_toUChars(converter, out, 4, &in, 1, &error) == 1 && U_SUCCESS(error))
-                chars[byte] = out[0];
-        }
-        if (converter != nullptr)
-            ucnv_close(converter);
-        return chars;
-    }();
-    return table;
-}
-
-QString WordToText(const std::string& word) {
-    const auto& chars = Windows1250();
-    QString text(static_cast<qsizetype>(word.size()), Qt::Uninitialized);
-    qsizetype n = 0;
-    for (char c : word) {
-        if (c == '\0')
-            break;
-        text[n++] = QChar(chars[static_cast<unsigned char>(c)]);
-    }
-    text.truncate(n);
-    return text;
 }
 
 constexpr int kWheelDelta = 120;
@@ -308,6 +269,7 @@ void TWordGrid::ScrollRows(int oldRow, int distance) {
 
 void TWordGrid::keyPressEvent(QKeyEvent* event) {
     event->accept();
+    FPressedKeys.insert(event->key());
     Guarded([&] { KeyDown(*event); });
     // Delete produces a character in Qt but none on the keyboard the handlers expect.
     const QString text = event->text();
@@ -323,7 +285,9 @@ void TWordGrid::keyPressEvent(QKeyEvent* event) {
 
 void TWordGrid::keyReleaseEvent(QKeyEvent* event) {
     event->accept();
-    if (event->isAutoRepeat())
+    // Only the release of a key pressed here counts: the press of the Enter or Esc that
+    // closed a dialog went to the dialog, and its release must not act again here.
+    if (event->isAutoRepeat() || !FPressedKeys.remove(event->key()))
         return;
     Guarded([&] {
         if (OnKeyUp)

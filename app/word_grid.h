@@ -7,6 +7,7 @@
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QSet>
 #include <functional>
 
 #include "words/word_table.h"
@@ -43,8 +44,8 @@ class TWordGrid : public QAbstractScrollArea, public TableLink {
     // Called with each character a key press produces, after the grid's own key-down
     // handling; a character set to 0 is kept from the grid's own character handling.
     std::function<void(QChar& key)> OnKeyPress;
-    // Called on the release of every key while the grid has the focus (the releases Qt
-    // adds between auto-repeated presses excluded).
+    // Called on the release of a key that was pressed while the grid had the focus (the
+    // releases Qt adds between auto-repeated presses excluded).
     std::function<void(int key, Qt::KeyboardModifiers modifiers)> OnKeyUp;
 
     // Geometry, shared by painting, hit-testing and scrolling. Rows count from the top of
@@ -117,6 +118,7 @@ class TWordGrid : public QAbstractScrollArea, public TableLink {
     int FWheelAccumulator = 0;
     ScrollInfo FScroll;
     bool FWritingBar = false;
+    QSet<int> FPressedKeys;  // pressed while the grid had the focus, not yet released
 };
 
 }  // namespace kormoszi

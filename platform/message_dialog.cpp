@@ -434,7 +434,17 @@ QString TMessageForm::ClipboardText() const {
 int ShowMessageDialog(const QString& message, MessageType type, MessageButtons buttons,
                       int helpContext) {
     Q_UNUSED(helpContext)
-    const QPointer<QWidget> previous = QApplication::activeWindow();
+    QPointer<QWidget> previous = QApplication::activeWindow();
+    // A dialog asked for while the window is still getting the keyboard back from the
+    // last one finds no active window; the program's visible window is meant then.
+    if (!previous) {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && window->windowType() == Qt::Window) {
+                previous = window;
+                break;
+            }
+        }
+    }
     int result = 0;
     {
         TMessageForm form(message, type, buttons);
