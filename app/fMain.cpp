@@ -77,6 +77,29 @@ class SuspendedNotices {
     WordTable& FTable;
 };
 
+// What the frame around the search box shows, and what the box is for meanwhile, as a
+// screen reader tells them.
+void DescribeEditMode(QWidget* frame, QWidget* searchBox, TableState state) {
+    switch (state) {
+        case TableState::Inactive:
+        case TableState::Browsing:
+            frame->setAccessibleDescription(Text("Keresés"));
+            searchBox->setAccessibleDescription(
+                Text("Gépelésre a lista az így kezdődő első szóra ugrik"));
+            break;
+        case TableState::Inserting:
+            frame->setAccessibleDescription(Text("Új szó beszúrása (piros keret)"));
+            searchBox->setAccessibleDescription(
+                Text("Az új szó: Enter felveszi a listába, Esc elveti"));
+            break;
+        case TableState::Editing:
+            frame->setAccessibleDescription(Text("Szó módosítása (kék keret)"));
+            searchBox->setAccessibleDescription(
+                Text("A módosított szó: Enter elfogadja, Esc elveti a módosítást"));
+            break;
+    }
+}
+
 QFrame* NewPanel(const char* name, int height, QWidget* parent) {
     auto* panel = new QFrame(parent);
     panel->setObjectName(QString::fromLatin1(name));
@@ -166,6 +189,27 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     layout->addWidget(Panel2);
     layout->addWidget(gSzo, 1);
     layout->addWidget(Panel1);
+
+    // What a screen reader says of each control. The count label speaks its own text, the
+    // grid describes its cursor itself.
+    setAccessibleDescription(
+        Text("A Tormolag szójáték szólistáinak szerkesztője. Gépelés: "
+             "keresés, Insert: új szó, F2: módosítás, Delete: törlés, "
+             "Enter: elfogadás, Esc: elvetés"));
+    rgSzam->setAccessibleName(rgSzam->title());
+    rgSzam->setAccessibleDescription(Text("Hány betűs szavak listája látszik"));
+    for (int i = 0; i < rgSzam->Count(); ++i) {
+        rgSzam->Button(i)->setAccessibleName(Text("%1 betűs szavak").arg(i + 3));
+        rgSzam->Button(i)->setAccessibleDescription(Text("A len%1.txt fájl szavai").arg(i + 3));
+    }
+    sMod->setAccessibleName(Text("Szerkesztési mód"));
+    eSzo->setAccessibleName(Text("Keresett szó"));
+    DescribeEditMode(sMod, eSzo, TableState::Browsing);
+    gSzo->setAccessibleName(Text("Szólista"));
+    lDarab->setAccessibleDescription(Text("A betöltött lista szavainak száma"));
+    btPath->setAccessibleDescription(Text("A Tormolag könyvtárának kiválasztása"));
+    btExit->setAccessibleDescription(
+        Text("Kilépés a programból; előbb megkérdezi, mentse-e a változtatásokat"));
 
     // Keyboard order: the grid, the bottom panel, the top panel.
     QWidget* order[] = {gSzo,
@@ -444,6 +488,10 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
         } else if (event->type() == QEvent::FocusOut) {
             Guarded([&] { eSzoExit(); });
         }
+        // An edit begins by giving the search box the keyboard and ends by taking it away;
+        // a load, which inserts word by word, never touches it.
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+            DescribeEditMode(sMod, eSzo, mSzavak.State());
     }
     return QWidget::eventFilter(watched, event);
 }

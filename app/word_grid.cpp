@@ -1,5 +1,7 @@
 #include "app/word_grid.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScopedValueRollback>
@@ -46,10 +48,31 @@ constexpr int kTextOffset = 2;
 constexpr int kWordLeft = TWordGrid::kIndicatorWidth + TWordGrid::kLineWidth;
 constexpr int kColumnsRight = kWordLeft + TWordGrid::kWordColumnWidth + TWordGrid::kLineWidth;
 
+// The grid as a screen reader sees it: a list whose description is the cursor's word and
+// place, made only when asked, so that moving the cursor costs nothing without one.
+class TWordGridAccessible : public QAccessibleWidget {
+  public:
+    explicit TWordGridAccessible(TWordGrid* grid) : QAccessibleWidget(grid, QAccessible::List) {}
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Description)
+            return static_cast<const TWordGrid*>(widget())->CursorDescription();
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface* WordGridAccessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String(TWordGrid::staticMetaObject.className()) && object != nullptr &&
+        object->isWidgetType())
+        return new TWordGridAccessible(static_cast<TWordGrid*>(object));
+    return nullptr;
+}
+
 }  // namespace
 
 TWordGrid::TWordGrid(WordTable& table, QWidget* parent)
     : QAbstractScrollArea(parent), FTable(table) {
+    [[maybe_unused]] static const bool accessible =
+        (QAccessible::installFactory(WordGridAccessibleFactory), true);
     setFocusPolicy(Qt::StrongFocus);
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -187,6 +210,35 @@ void TWordGrid::Notify(TableNotice notice, int info) {
         case TableNotice::Settle:
             break;
     }
+    if (notice == TableNotice::State || notice == TableNotice::Content ||
+        notice == TableNotice::Scroll)
+        AnnounceCursor();
+}
+
+QString TWordGrid::CursorDescription() const {
+    if (!TableOpen())
+        return QString::fromUtf8("Nincs betöltött szólista");
+    if (FTable.State() == TableState::Inserting)
+        return QString::fromUtf8("Új szó beszúrása");
+    const int number = FTable.RecordNumber();
+    if (number == 0)
+        return QString::fromUtf8("A lista üres");
+    return QString::fromUtf8("%1, %2. szó, összesen %3")
+        .arg(WordToText(FTable.WordText()), QString::number(number),
+             QString::number(FTable.CountRecords()));
+}
+
+// A screen reader, when one listens, hears of the cursor only when what it would say
+// has changed.
+void TWordGrid::AnnounceCursor() {
+    if (!QAccessible::isActive())
+        return;
+    QString description = CursorDescription();
+    if (description == FAnnounced)
+        return;
+    FAnnounced = std::move(description);
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
 }
 
 void TWordGrid::LayoutChanged() {
@@ -535,12 +587,14 @@ void TWordGrid::PaintRow(QPainter& painter, int row) const {
         const int y = (2 * inner.top() + inner.height() - kGlyphHeight) / 2;
         painter.drawImage(x, y, GlyphImage(glyph));
     }
-    painter.setPen(colours.color(QPalette::Active, QPalette::Light));
-    painter.drawLine(indicator.topLeft(), indicator.topRight());
-    painter.drawLine(indicator.topLeft(), indicator.bottomLeft());
-    painter.setPen(colours.color(QPalette::Active, QPalette::Dark));
-    painter.drawLine(indicator.bottomLeft(), indicator.bottomRight());
-    painter.drawLine(indicator.topRight(), indicator.bottomRight());
+    // Lines and dots are filled pixel rectangles: a pen's line straddles its coordinate and,
+    // on a scaled screen, would reach into the row above, which is not painted again.
+    const QColor light = colours.color(QPalette::Active, QPalette::Light);
+    const QColor dark = colours.color(QPalette::Active, QPalette::Dark);
+    painter.fillRect(QRect(indicator.left(), top, indicator.width(), 1), light);
+    painter.fillRect(QRect(indicator.left(), top, 1, indicator.height()), light);
+    painter.fillRect(QRect(indicator.left(), indicator.bottom(), indicator.width(), 1), dark);
+    painter.fillRect(QRect(indicator.right(), top, 1, indicator.height()), dark);
     painter.fillRect(QRect(kIndicatorWidth, top, kLineWidth, RowPitch()), Qt::black);
     painter.fillRect(QRect(0, lineY, kIndicatorWidth, kLineWidth), Qt::black);
 
@@ -578,21 +632,25 @@ void TWordGrid::PaintRow(QPainter& painter, int row) const {
 
 // A dotted frame along the cell's edge, every other pixel.
 void TWordGrid::PaintFocusRect(QPainter& painter, const QRect& cell) const {
-    QPolygon dots;
+    QList<QRect> dots;
+    const auto dot = [&dots](int x, int y) { dots.append(QRect(x, y, 1, 1)); };
     for (int x = cell.left(); x <= cell.right(); ++x) {
         if ((x + cell.top()) % 2 == 0)
-            dots << QPoint(x, cell.top());
+            dot(x, cell.top());
         if ((x + cell.bottom()) % 2 == 0)
-            dots << QPoint(x, cell.bottom());
+            dot(x, cell.bottom());
     }
     for (int y = cell.top() + 1; y < cell.bottom(); ++y) {
         if ((cell.left() + y) % 2 == 0)
-            dots << QPoint(cell.left(), y);
+            dot(cell.left(), y);
         if ((cell.right() + y) % 2 == 0)
-            dots << QPoint(cell.right(), y);
+            dot(cell.right(), y);
     }
-    painter.setPen(palette().color(QPalette::Active, QPalette::HighlightedText));
-    painter.drawPoints(dots);
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(palette().color(QPalette::Active, QPalette::HighlightedText));
+    painter.drawRects(dots);
+    painter.restore();
 }
 
 }  // namespace kormoszi

@@ -64,6 +64,10 @@ class TWordGrid : public QAbstractScrollArea, public TableLink {
     int VisibleRows() const;
     ScrollInfo ScrollValues() const { return FScroll; }
 
+    // What a screen reader hears of the cursor: the current word, its place and the count
+    // ("alma, 12. szó, összesen 345"), or the state when there is no word to tell.
+    QString CursorDescription() const;
+
     // Black pixels of a glyph, as the pixel tables give them.
     static bool GlyphPixel(IndicatorGlyph glyph, int x, int y);
 
@@ -95,6 +99,7 @@ class TWordGrid : public QAbstractScrollArea, public TableLink {
     void WriteScrollBar();
     int BarPosition() const;
     void ScrollRows(int oldRow, int distance);
+    void AnnounceCursor();
 
     void KeyDown(const QKeyEvent& event);
     void DeleteWithQuestion();
@@ -119,6 +124,7 @@ class TWordGrid : public QAbstractScrollArea, public TableLink {
     ScrollInfo FScroll;
     bool FWritingBar = false;
     QSet<int> FPressedKeys;  // pressed while the grid had the focus, not yet released
+    QString FAnnounced;      // the cursor description a screen reader was last told of
 };
 
 }  // namespace kormoszi

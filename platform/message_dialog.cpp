@@ -217,6 +217,8 @@ TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButt
     setWindowTitle(QString::fromUtf8(warning ? "Figyelmeztetés" : "Megerősítés"));
     const QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     setFont(font);
+    // A screen reader tells the question with the dialog's title when the dialog opens.
+    setAccessibleDescription(VisibleText(message));
 
     const QFontMetrics metrics(font);
     const int unitX = metrics.horizontalAdvance(
@@ -251,6 +253,7 @@ TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButt
 
     auto* image = new QLabel(this);
     image->setObjectName(QStringLiteral("Image"));
+    image->setAccessibleName(QString::fromUtf8(warning ? "Figyelmeztetés" : "Kérdés"));
     image->setGeometry(horizontalMargin, verticalMargin, kIconSize, kIconSize);
     const auto icon = warning ? QStyle::SP_MessageBoxWarning : QStyle::SP_MessageBoxQuestion;
     image->setPixmap(style()

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <algorithm>
 
 #include "platform/error_report.h"
@@ -51,6 +52,7 @@ TSelectDirDlg::TSelectDirDlg(QWidget* parent)
 
     FDirLabel = new TPathLabel(this);
     FDirLabel->setObjectName(QStringLiteral("DirLabel"));
+    FDirLabel->setAccessibleName(Text("Kiválasztott könyvtár"));
 
     FDirList = new TDirectoryListBox(this);
     FDirList->setObjectName(QStringLiteral("DirList"));
@@ -90,6 +92,17 @@ TSelectDirDlg::TSelectDirDlg(QWidget* parent)
             [this] { Guarded([&] { DriveListChange(); }); });
     connect(FDirList, &TDirectoryListBox::Changed, this,
             [this] { Guarded([&] { DirListChange(); }); });
+    // Enter presses OK also in the directory list, so without a mouse Space opens the
+    // highlighted directory, as a double click does.
+    auto* openHighlighted = new QShortcut(QKeySequence(Qt::Key_Space), FDirList);
+    openHighlighted->setContext(Qt::WidgetShortcut);
+    connect(openHighlighted, &QShortcut::activated, this, [this] {
+        Guarded([&] {
+            const QString path = TDirectoryListBox::EntryPath(FDirList->currentItem());
+            if (!path.isEmpty())
+                FDirList->OpenDirectory(path);
+        });
+    });
 
     FormCreate();
 
@@ -117,6 +130,8 @@ QRect TSelectDirDlg::Scaled(int left, int top, int width, int height) const {
 QLabel* TSelectDirDlg::AddLabel(const QString& text, int left, int top, QWidget* buddy) {
     auto* label = new QLabel(text, this);
     label->setBuddy(buddy);
+    // A list is not named after its label by the toolkit, as other controls are.
+    buddy->setAccessibleName(QString(text).remove(u'&'));
     label->move(Scaled(left, top, 0, 0).topLeft());
     label->adjustSize();
     return label;
@@ -148,6 +163,7 @@ QString TSelectDirDlg::Directory() const {
 
 void TSelectDirDlg::DirListChange() {
     FDirLabel->SetText(FDirList->Directory());
+    FDirLabel->setAccessibleDescription(FDirList->Directory());
     FFileList->ShowDirectory(FDirList->Directory());
     FDirEdit->setText(FDirLabel->Text());
     FDriveList->SelectVolumeOf(FDirList->Directory());
