@@ -282,9 +282,9 @@ void TfrmMain::rgSzamClick() {
     gSzo->setFocus();
 }
 
-std::string TfrmMain::WordFileName(int n) const {
+std::string TfrmMain::WordFileName(const QString& directory, int n) const {
     // A directory stored by hand may lack its separator; the file still goes inside it.
-    QString dir = FGamePath;
+    QString dir = directory;
     if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return QFile::encodeName(dir + QStringLiteral("len%1.txt").arg(n)).toStdString();
@@ -294,7 +294,8 @@ void TfrmMain::LoadWords(int n) {
     mSzavak.CloseTable();
     mSzavak.OpenTable();
     SuspendedNotices suspended(mSzavak);
-    const std::string fileName = WordFileName(n);
+    FWordsPath = FGamePath;
+    const std::string fileName = WordFileName(FGamePath, n);
     if (!FileExists(fileName)) {
         FFileLoaded = false;
         lDarab->setText(Text("Szavak száma: 0"));
@@ -314,7 +315,7 @@ void TfrmMain::LoadWords(int n) {
 
 void TfrmMain::SaveWords(int n) {
     SuspendedNotices suspended(mSzavak);
-    WriteWordFile(mSzavak, WordFileName(n), n);
+    WriteWordFile(mSzavak, WordFileName(FWordsPath, n), n);
     mSzavak.MoveFirst();
 }
 

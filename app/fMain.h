@@ -73,11 +73,15 @@ class TfrmMain : public QWidget {
     void CenterOnScreen();
     bool Editing() const;
     bool HasWordsToSave() const;
-    std::string WordFileName(int n) const;
+    std::string WordFileName(const QString& directory, int n) const;
     void EndEditing();
 
     int FLetterCount = 0;
     QString FGamePath;
+    // The directory the words in the table belong to. It differs from FGamePath only while
+    // a directory change asks whether to save: the words then go back where they came
+    // from, not over the new directory's file of the same length.
+    QString FWordsPath;
     // Whether the table holds what was read from a word file (or its remains after a
     // failed read), as against an empty list after the missing-file question.
     bool FFileLoaded = false;

@@ -283,6 +283,32 @@ TEST_F(Editor, ChoosingADirectoryAfterTheQuestionNeverWritesAnEmptyListOverAFile
     EXPECT_EQ(Window->rgSzam->ItemIndex(), 0);
 }
 
+// The save question of a directory change writes the words back where they came from,
+// never over the new directory's file of the same length.
+TEST_F(Editor, DirectoryChangeSavesTheWordsWhereTheyCameFrom) {
+    GameDir oldDir({{3, {"aaa"}}}), newDir({{3, {"bbb"}}});
+    struct RestoreDirectory {
+        QString saved = QDir::currentPath();
+        ~RestoreDirectory() { QDir::setCurrent(saved); }
+    } restore;
+    Show(oldDir);
+    QTest::keyClick(Window->gSzo, Qt::Key_Insert);
+    Type(Window->eSzo, U("ccc"));
+    QTest::keyClick(Window->eSzo, Qt::Key_Return);
+    WaitActive();
+
+    OnNextDialog([&](QWidget* picker) {
+        AnswerNextDialog(Qt::Key_I);
+        picker->findChild<TDirectoryListBox*>(QStringLiteral("DirList"))
+            ->OpenDirectory(newDir.Path().chopped(1));
+        QTest::keyClick(picker, Qt::Key_Return);
+    });
+    QTest::mouseClick(Window->btPath, Qt::LeftButton);
+    EXPECT_EQ(oldDir.Read(3), "aaaccc");
+    EXPECT_EQ(newDir.Read(3), "bbb");
+    EXPECT_EQ(Listed(), (Words{"bbb"}));
+}
+
 TEST_F(Editor, StoredDirectoryWithoutSeparatorStillNamesFilesInside) {
     GameDir dir({{3, {"abc"}}});
     SettingsStore().WriteSetting("Common", "Path", dir.Path().chopped(1));
