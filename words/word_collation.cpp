@@ -3,15 +3,36 @@
 #include <unicode/ucnv.h>
 #include <unicode/ucol.h>
 
+#include <atomic>
 #include <cstring>
+#include <map>
+#include <mutex>
+
+#include "words/fast_sort_key.h"
 
 namespace kormoszi {
 
 namespace {
 constexpr const char* kInvalidLocale = "Invalid locale.";
-}
 
-WordCollation::WordCollation(std::string locale) : locale_(std::move(locale)) {}
+std::atomic<bool> ownKeysAllowed{true};
+
+// Our own key tables, derived and checked once per locale and process: every collation of
+// the locale makes the same kind of key, and later tables pay nothing for the check.
+std::shared_ptr<const FastSortKey> OwnKeyFor(const std::string& locale, const UCollator* collator,
+                                             const char16_t (&unicode)[256]) {
+    static std::mutex mutex;
+    static std::map<std::string, std::shared_ptr<const FastSortKey>> derived;
+    std::lock_guard lock(mutex);
+    auto found = derived.find(locale);
+    if (found == derived.end())
+        found = derived.emplace(locale, FastSortKey::Derive(collator, unicode)).first;
+    return found->second;
+}
+}  // namespace
+
+WordCollation::WordCollation(std::string locale)
+    : locale_(std::move(locale)), ownKeysAllowed_(ownKeysAllowed) {}
 
 WordCollation::~WordCollation() {
     if (collator_ != nullptr)
@@ -62,8 +83,21 @@ UCollator* WordCollation::Collator() const {
         failed_ = true;
         throw ETableError(kInvalidLocale);
     }
-    collator_ = collator;
+    // The choice of keys comes with the collator, so no key is ever made before it.
+    std::unique_ptr<UCollator, void (*)(UCollator*)> opened(collator, ucol_close);
+    if (ownKeysAllowed_)
+        ownKey_ = OwnKeyFor(locale_, collator, unicode_);
+    collator_ = opened.release();
     return collator_;
+}
+
+void WordCollation::AllowOwnSortKeys(bool allowed) {
+    ownKeysAllowed = allowed;
+}
+
+bool WordCollation::UsesOwnSortKey() const {
+    Collator();
+    return ownKey_ != nullptr;
 }
 
 void WordCollation::Check() const {
@@ -100,6 +134,14 @@ int WordCollation::Compare(std::string_view a, std::string_view b) const {
 
 std::size_t WordCollation::AppendSortKey(std::string_view word,
                                          std::vector<std::uint8_t>& out) const {
+    Collator();
+    if (ownKey_)
+        return ownKey_->Append(word, out);
+    return AppendIcuSortKey(word, out);
+}
+
+std::size_t WordCollation::AppendIcuSortKey(std::string_view word,
+                                            std::vector<std::uint8_t>& out) const {
     UCollator* collator = Collator();
     char16_t stackUnits[64];
     std::u16string heapUnits;
@@ -137,6 +179,8 @@ std::unique_ptr<WordCollation> WordCollation::Clone() const {
         throw ETableError(kInvalidLocale);
     auto clone = std::make_unique<WordCollation>(locale_);
     clone->collator_ = copy;
+    clone->ownKeysAllowed_ = ownKeysAllowed_;
+    clone->ownKey_ = ownKey_;
     std::memcpy(clone->unicode_, unicode_, sizeof unicode_);
     return clone;
 }

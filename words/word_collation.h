@@ -13,6 +13,8 @@ struct UCollator;
 
 namespace kormoszi {
 
+class FastSortKey;
+
 // The table error. Its only message in practice is "Invalid locale.".
 class ETableError : public std::runtime_error {
   public:
@@ -31,12 +33,25 @@ class WordCollation {
     // locale cannot be had.
     int Compare(std::string_view a, std::string_view b) const;
 
-    // Appends the sort key of the word (without ICU's closing NUL) and returns its
-    // length; memcmp of two keys, shorter-first on a tie, agrees with Compare.
+    // Appends the sort key of the word and returns its length; memcmp of two keys,
+    // shorter-first on a tie, agrees with Compare. The key is our own table-driven one when
+    // its tables passed their check at the first use of the locale, else the collator's
+    // (without its closing NUL); a collation and its clones never mix the two.
     // Throws ETableError like Compare.
     std::size_t AppendSortKey(std::string_view word, std::vector<std::uint8_t>& out) const;
 
-    // A collator of the same locale for use on another thread. Throws like Check.
+    // The collator's own sort key without its closing NUL, whichever AppendSortKey makes.
+    std::size_t AppendIcuSortKey(std::string_view word, std::vector<std::uint8_t>& out) const;
+
+    // True when AppendSortKey makes our own keys. Throws like Check.
+    bool UsesOwnSortKey() const;
+
+    // Whether collations made from now on may use our own keys (they may by default); for
+    // measuring against the collator's keys. Existing collations keep their choice.
+    static void AllowOwnSortKeys(bool allowed);
+
+    // A collator of the same locale for use on another thread, making the same keys.
+    // Throws like Check.
     std::unique_ptr<WordCollation> Clone() const;
 
     // Throws ETableError when the locale cannot be had; does nothing otherwise.
@@ -55,6 +70,8 @@ class WordCollation {
 
     std::string locale_;
     mutable UCollator* collator_ = nullptr;
+    bool ownKeysAllowed_;
+    mutable std::shared_ptr<const FastSortKey> ownKey_;  // null: the collator's keys
     mutable bool failed_ = false;
     bool unavailable_ = false;
     mutable char16_t unicode_[256] = {};
