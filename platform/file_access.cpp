@@ -542,6 +542,15 @@ void RecordFile::ReadSlow(void* buffer, std::size_t wanted) {
     }
 }
 
+std::uint64_t RecordFile::Size() {
+    if (mode_ != Mode::Reading)
+        throw EInOutError(103);
+    struct stat st;
+    if (::fstat(fd_, &st) != 0)
+        FailReading(FileErrorCode(errno, name_));
+    return static_cast<std::uint64_t>(st.st_size) / recordSize_;
+}
+
 bool RecordFile::EofSlow() {
     if (mode_ != Mode::Reading)
         throw EInOutError(103);

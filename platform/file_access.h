@@ -3,6 +3,7 @@
 // record files over POSIX descriptors, and small path helpers.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -97,6 +98,8 @@ class RecordFile {
             WriteSlow(data, size);
         }
     }
+    // The file's size in whole records; 103 unless opened by Open.
+    std::uint64_t Size();
     // True when the position is at the end of the file; 103 unless opened by Open.
     bool Eof() { return !(mode_ == Mode::Reading && bufferPos_ < bufferEnd_) && EofSlow(); }
     // Closes the file; after Create it syncs the new content, puts it in place of the old

@@ -1,6 +1,8 @@
 #include "settings/settings_store.h"
 
+#include <QFile>
 #include <QSettings>
+#include <QTemporaryFile>
 #include <memory>
 
 namespace kormoszi {
@@ -11,6 +13,23 @@ namespace {
 std::unique_ptr<QSettings> OpenStore() {
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
                                        QStringLiteral("Pelvador"), QString());
+}
+
+// Whether QSettings reads all of the file (true for no file). It reads a file section by
+// section as they are asked for, and keeps what it read for the next object of the same
+// name, which then never hears of a part that could not be read; so a copy under a name
+// of its own is read whole.
+bool UnderstoodWhole(const QString& path) {
+    QFile file(path);
+    if (!file.exists())
+        return true;
+    QTemporaryFile copy;
+    if (!file.open(QIODevice::ReadOnly) || !copy.open() || copy.write(file.readAll()) < 0 ||
+        !copy.flush())
+        return false;
+    QSettings check(copy.fileName(), QSettings::IniFormat);
+    check.allKeys();
+    return check.status() == QSettings::NoError;
 }
 
 QString Key(const QString& section, const QString& name) {
@@ -43,7 +62,7 @@ void SettingsStore::WriteSetting(const QString& section, const QString& name,
     auto store = OpenStore();
     // QSettings would rewrite a file it could not read completely and drop what it did not
     // understand; refuse instead, leaving the file as it is.
-    if (store->status() != QSettings::NoError)
+    if (store->status() != QSettings::NoError || !UnderstoodWhole(store->fileName()))
         throw ESettingsError(QStringLiteral("Failed to create key %1").arg(section));
     store->setValue(Key(section, name), value);
     store->sync();

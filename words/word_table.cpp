@@ -12,7 +12,10 @@ namespace kormoszi {
 namespace {
 
 int CompareBytes(const std::uint8_t* a, std::size_t la, const std::uint8_t* b, std::size_t lb) {
-    int c = std::memcmp(a, b, std::min(la, lb));
+    // The key of a record without a value is empty and may sit in an empty vector, whose
+    // data() is null; memcmp must not see a null pointer even for no bytes.
+    std::size_t common = std::min(la, lb);
+    int c = common == 0 ? 0 : std::memcmp(a, b, common);
     if (c != 0)
         return c < 0 ? -1 : 1;
     return la < lb ? -1 : la > lb ? 1 : 0;
@@ -53,7 +56,8 @@ std::uint32_t WordTable::KeyStore::Add(const std::uint8_t* key, std::size_t leng
         chunks_.emplace_back(new std::uint8_t[kChunkSize]);
         used_ = 0;
     }
-    std::memcpy(chunks_.back().get() + used_, key, length);
+    if (length > 0)  // an empty key may have no storage at all (null)
+        std::memcpy(chunks_.back().get() + used_, key, length);
     auto pos = static_cast<std::uint32_t>(((chunks_.size() - 1) << kChunkBits) | used_);
     used_ += length;
     return pos;

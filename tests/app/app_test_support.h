@@ -53,7 +53,7 @@ class GameDir {
 };
 
 // Runs action on the next modal dialog that opens, as soon as it is there.
-inline void OnNextDialog(std::function<void(QWidget*)> action, int attempts = 200) {
+inline void OnNextDialog(std::function<void(QWidget*)> action, int attempts = 3000) {
     QTimer::singleShot(10, qApp, [action, attempts] {
         QWidget* dialog = QApplication::activeModalWidget();
         if (dialog != nullptr)

@@ -165,7 +165,14 @@ TEST_F(ShownEditor, TheGameDirectoryIsChosenFromTheKeyboardAlone) {
     QString opened;
     OnNextDialog([&](QWidget* picker) {
         auto* list = picker->findChild<TDirectoryListBox*>();
-        ASSERT_TRUE(list != nullptr && list->hasFocus());
+        // The dialog takes the keyboard once it is active, which a slow run sees later.
+        const bool ready = list != nullptr && QTest::qWaitForWindowActive(picker) &&
+                           QTest::qWaitFor([list] { return list->hasFocus(); });
+        if (!ready) {
+            ADD_FAILURE() << "the directory list never got the keyboard";
+            QTest::keyClick(picker, Qt::Key_Escape);
+            return;
+        }
         QTest::keyClick(list, Qt::Key_Down);  // from the opened directory to "uj"
         QTest::keyClick(list, Qt::Key_Space);
         opened = list->Directory();

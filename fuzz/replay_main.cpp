@@ -1,0 +1,141 @@
+// Runs a fuzz target without libFuzzer, for compilers that have none: every input file
+// named (a directory stands for the files in it) once, then -runs=N inputs made from them
+// by small mutations, the same ones on every run (-seed=S picks others). The tests run it
+// over the committed seed corpus. A run that dies leaves its input in ./crash-replay-<pid>.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
+namespace {
+
+// The input being run is written to a file first, so that it outlives a run that dies
+// (a sanitizer report, an abort); the file goes when every run has passed.
+class InputKeeper {
+  public:
+    InputKeeper() {
+        std::snprintf(name_, sizeof name_, "crash-replay-%d", static_cast<int>(::getpid()));
+        fd_ = ::open(name_, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd_ < 0)
+            std::fprintf(stderr, "cannot keep the inputs in ./%s\n", name_);
+    }
+    ~InputKeeper() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            ::unlink(name_);
+        }
+    }
+    void Keep(const std::string& input) {
+        if (fd_ < 0)
+            return;
+        if (::pwrite(fd_, input.data(), input.size(), 0) != static_cast<ssize_t>(input.size()) ||
+            ::ftruncate(fd_, static_cast<off_t>(input.size())) != 0)
+            std::fprintf(stderr, "cannot keep an input in ./%s\n", name_);
+    }
+
+  private:
+    char name_[64];
+    int fd_ = -1;
+};
+
+std::string Mutate(const std::vector<std::string>& inputs, std::mt19937& random) {
+    auto pick = [&](std::size_t n) { return n == 0 ? 0 : random() % n; };
+    std::string s = inputs.empty() ? std::string() : inputs[pick(inputs.size())];
+    for (int steps = 1 + static_cast<int>(pick(4)); steps > 0; --steps) {
+        auto byte = static_cast<char>(random());
+        switch (pick(6)) {
+            case 0:
+                if (!s.empty())
+                    s[pick(s.size())] ^= static_cast<char>(1u << pick(8));
+                break;
+            case 1:
+                if (!s.empty())
+                    s[pick(s.size())] = byte;
+                break;
+            case 2:
+                s.insert(s.begin() + static_cast<std::ptrdiff_t>(pick(s.size() + 1)), byte);
+                break;
+            case 3:
+                if (!s.empty())
+                    s.erase(pick(s.size()), 1 + pick(8));
+                break;
+            case 4: {  // a piece of the input again, elsewhere
+                std::size_t from = pick(s.size() + 1);
+                std::string piece = s.substr(from, 1 + pick(16));
+                s.insert(pick(s.size() + 1), piece);
+                break;
+            }
+            default: {  // a piece of another input
+                if (inputs.empty())
+                    break;
+                const std::string& other = inputs[pick(inputs.size())];
+                std::string piece = other.substr(pick(other.size() + 1), 1 + pick(32));
+                s.insert(pick(s.size() + 1), piece);
+                break;
+            }
+        }
+    }
+    if (s.size() > 4096)
+        s.resize(4096);
+    return s;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long runs = 0;
+    unsigned seed = 1;
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg.rfind("-runs=", 0) == 0) {
+            runs = std::stol(arg.substr(6));
+        } else if (arg.rfind("-seed=", 0) == 0) {
+            seed = static_cast<unsigned>(std::stoul(arg.substr(6)));
+        } else if (arg.rfind("-", 0) == 0) {
+            continue;  // a libFuzzer option, meaningless here
+        } else if (std::filesystem::is_directory(arg)) {
+            for (const auto& entry : std::filesystem::directory_iterator(arg))
+                if (entry.is_regular_file())
+                    files.push_back(entry.path());
+        } else {
+            files.push_back(arg);
+        }
+    }
+    std::sort(files.begin(), files.end());
+
+    std::vector<std::string> inputs;
+    for (const auto& name : files) {
+        std::ifstream in(name, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "cannot read %s\n", name.c_str());
+            return 2;
+        }
+        inputs.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // Only after every file is closed: a target may watch the process's descriptors.
+    InputKeeper keeper;
+    auto run = [&](const std::string& input) {
+        keeper.Keep(input);
+        LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
+    };
+    for (const auto& input : inputs)
+        run(input);
+    std::mt19937 random(seed);
+    for (long i = 0; i < runs; ++i)
+        run(Mutate(inputs, random));
+    std::printf("%zu inputs replayed, %ld mutated inputs run\n", inputs.size(), runs);
+    return 0;
+}

@@ -1,0 +1,237 @@
+// A settings file that is garbage, a Path that is not one text, a settings directory that
+// cannot be written: each read and write gives its clear error or a sound value, a write
+// that fails leaves the file byte for byte as it was, and the window goes on without a
+// game directory rather than guessing one.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTest>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "app/app_test_support.h"
+#include "app/fMain.h"
+#include "qstring_print.h"
+#include "settings/settings_store.h"
+
+namespace kormoszi {
+namespace {
+
+// A settings directory of this test's own, set before anything reads the settings paths.
+struct ConfigHome {
+    QString Path;
+    ConfigHome() {
+        char name[] = "/tmp/kormoszi-config-XXXXXX";
+        if (::mkdtemp(name) == nullptr)
+            std::abort();
+        Path = QString::fromLocal8Bit(name);
+        qputenv("XDG_CONFIG_HOME", name);
+    }
+    ~ConfigHome() {
+        ::chmod(QFile::encodeName(Path).constData(), 0700);
+        QDir(Path).removeRecursively();
+    }
+};
+const ConfigHome configHome;
+
+QString IniPath() {
+    return configHome.Path + QStringLiteral("/Pelvador.ini");
+}
+
+void WriteIni(const QByteArray& bytes) {
+    QFile file(IniPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray ReadIni() {
+    QFile file(IniPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+}
+
+// The outcome of a call: the text read, "ok" for a write, or "error: " and the message.
+std::string Outcome(const std::function<QString()>& call) {
+    try {
+        return call().toStdString();
+    } catch (const ESettingsError& error) {
+        return std::string("error: ") + error.what();
+    }
+}
+std::string Read() {
+    return Outcome([] { return SettingsStore().ReadSetting("Common", "Path", "default"); });
+}
+std::string Write(const QString& value) {
+    return Outcome([&] {
+        SettingsStore().WriteSetting("Common", "Path", value);
+        return QStringLiteral("ok");
+    });
+}
+
+// Runs body in a child that gave up root, for whom file modes bind; its exit code back,
+// or 77 when it could not drop privileges.
+int Unprivileged(const std::function<int()>& body) {
+    pid_t child = ::fork();
+    if (child == 0) {
+        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(77);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class BadSettings : public ::testing::Test {
+  protected:
+    void SetUp() override { QFile::remove(IniPath()); }
+    void TearDown() override {
+        ::chmod(QFile::encodeName(configHome.Path).constData(), 0700);
+        QFile::remove(IniPath());
+    }
+};
+
+// Files that QSettings reads only in part. A read takes what it can (the default when
+// there is no Path); a write must not replace the file with the part it understood, which
+// would drop the rest (the file is shared by every program of the organisation).
+TEST_F(BadSettings, GarbageIsNeverRewrittenWithoutWhatWasNotUnderstood) {
+    const struct {
+        QByteArray ini;
+        std::string read;
+    } broken[] = {
+        {QByteArray("\x00\x01\x02garbage\xff\xfe\n\x00\x00", 14), "default"},
+        {"a line of some other program\n[Common]\nPath=/x/\n", "/x/"},
+        {"[Common]\nPath=/ok/\n[Other]\nno value here\n", "/ok/"},
+        {"[Other]\nKeep=1\n[Common\nPath=/x/\n", "error: Failed to get data for 'Path'"},
+    };
+    for (const auto& c : broken) {
+        WriteIni(c.ini);
+        EXPECT_EQ(Read(), c.read) << c.ini.constData();
+        EXPECT_EQ(Write("/new/"), "error: Failed to create key Common") << c.ini.constData();
+        EXPECT_EQ(ReadIni(), c.ini) << "the file must stay as it was";
+    }
+
+    // What QSettings reads whole is rewritten with everything in it.
+    WriteIni("[Other]\nKeep=1\n[Common]\nPath=/old/\n");
+    EXPECT_EQ(Write("/new/"), "ok");
+    EXPECT_EQ(Read(), "/new/");
+    EXPECT_TRUE(ReadIni().contains("Keep=1")) << ReadIni().constData();
+}
+
+// Path as a list, a number, bytes, an array: "Invalid data type for 'Path'" or, for what
+// QSettings does not take for an entry at all, the default; a write replaces it by text.
+TEST_F(BadSettings, PathThatIsNotOneText) {
+    const struct {
+        QByteArray ini;
+        std::string read;
+    } values[] = {
+        {"[Common]\nPath=/games/a, /games/b\n", "error: Invalid data type for 'Path'"},
+        {"[Common]\nPath=a,\n", "error: Invalid data type for 'Path'"},
+        {"[Common]\nPath=@StringList(a, b)\n", "error: Invalid data type for 'Path'"},
+        {"[Common]\nPath=@Invalid()\n", "error: Invalid data type for 'Path'"},
+        {"[Common]\nPath=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)\n",
+         "error: Invalid data type for 'Path'"},
+        {"[Common]\nPath\\size=2\nPath\\1\\x=a\n", "default"},
+        {"[Common]\nPath=\"/games/a, /games/b\"\n", "/games/a, /games/b"},
+    };
+    for (const auto& v : values) {
+        WriteIni(v.ini);
+        EXPECT_EQ(Read(), v.read) << v.ini.constData();
+        EXPECT_EQ(Write("/new/"), "ok") << v.ini.constData();
+        EXPECT_EQ(Read(), "/new/") << v.ini.constData();
+    }
+}
+
+// A directory the user may not write (run as an unprivileged user): a new file cannot be
+// made, and an existing one is either rewritten whole or not at all. A read-only file is
+// refused. A settings "directory" that is a file gives the default and refuses the write.
+TEST_F(BadSettings, SettingsThatCannotBeWritten) {
+    const QByteArray dir = QFile::encodeName(configHome.Path);
+    ASSERT_EQ(::chmod(dir.constData(), 0755), 0);
+    auto writeAsNobody = [&](const char* value) {
+        return Unprivileged([&] {
+            std::string outcome = Write(QString::fromLatin1(value));
+            return outcome == "ok" ? 0 : outcome == "error: Failed to set data for 'Path'" ? 1 : 2;
+        });
+    };
+
+    int fresh = writeAsNobody("/a/");
+    if (fresh == 77)
+        GTEST_SKIP() << "cannot drop to uid 65534";
+    EXPECT_EQ(fresh, 1) << "0: written, 2: another error";
+    EXPECT_FALSE(QFile::exists(IniPath()));
+
+    WriteIni("[Common]\nPath=/old/\n[Other]\nKeep=1\n");
+    ASSERT_EQ(::chown(QFile::encodeName(IniPath()).constData(), 65534, 65534), 0);
+    int existing = writeAsNobody("/b/");
+    ASSERT_TRUE(existing == 0 || existing == 1) << existing;
+    if (existing == 0) {
+        EXPECT_EQ(Read(), "/b/");
+        EXPECT_TRUE(ReadIni().contains("Keep=1")) << ReadIni().constData();
+    } else {
+        EXPECT_EQ(ReadIni(), "[Common]\nPath=/old/\n[Other]\nKeep=1\n");
+    }
+
+    WriteIni("[Common]\nPath=/old/\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(IniPath()).constData(), 0444), 0);
+    EXPECT_EQ(writeAsNobody("/c/"), 1);
+    EXPECT_EQ(ReadIni(), "[Common]\nPath=/old/\n");
+}
+
+TEST_F(BadSettings, SettingsDirectoryThatIsAFile) {
+    const QByteArray home = qgetenv("XDG_CONFIG_HOME");
+    const QString file = configHome.Path + QStringLiteral("/not-a-directory");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    // QSettings takes the paths once per process, so this runs in a child of its own.
+    pid_t child = ::fork();
+    if (child == 0) {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(file));
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, file);
+        bool ok = Read() == "default" && Write("/x/") == "error: Failed to set data for 'Path'";
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "x");
+    qputenv("XDG_CONFIG_HOME", home);
+}
+
+// The window reads a Path it cannot use: the error is shown, no directory is guessed, no
+// word file is read or written, and the settings file stays as it was.
+TEST_F(BadSettings, WindowShowsTheErrorAndLoadsNothing) {
+    testing::GameDir game({{3, {"abc"}}});
+    const QByteArray ini = "[Common]\nPath=" + QFile::encodeName(game.Path()) + ", /b/\n";
+    WriteIni(ini);
+    QString error;
+    testing::OnNextDialog([&](QWidget* box) {
+        if (auto* message = qobject_cast<QMessageBox*>(box))
+            error = message->text();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    TfrmMain window;
+    window.show();
+    QTest::qWait(50);
+    EXPECT_EQ(error, QStringLiteral("Invalid data type for 'Path'"));
+    EXPECT_EQ(window.mSzavak.State(), TableState::Inactive);
+    EXPECT_EQ(window.lDarab->text(), QString::fromUtf8("Szavak száma: 0"));
+    window.hide();
+    EXPECT_EQ(ReadIni(), ini);
+    EXPECT_EQ(game.Read(3), "abc");
+}
+
+}  // namespace
+}  // namespace kormoszi

@@ -1,0 +1,205 @@
+// What the user or the disk can put where a word file should be, and what can happen to
+// the game directory between a load and a save: each gives a clear file error, and no
+// word, neither in the table nor on disk, is lost.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/file_access.h"
+#include "platform/test_file_helpers.h"
+#include "words/word_file.h"
+#include "words/word_table.h"
+
+namespace kormoszi {
+namespace {
+
+using test::FileErrorOf;
+using test::ReadBytes;
+using test::ScratchDir;
+using test::WriteBytes;
+
+std::vector<std::string> Words(WordTable& table) {
+    std::vector<std::string> words;
+    for (table.MoveFirst(); !table.AtEnd(); table.MoveNext())
+        words.push_back(table.WordText());
+    return words;
+}
+
+long PeakMemoryKb() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+class BadWordFile : public ::testing::Test {
+  protected:
+    void SetUp() override { table.OpenTable(); }
+
+    // The table as the editor has it after loading "abc", "xyz" from len3.txt.
+    void Load() {
+        WriteBytes(file, "xyzabc");
+        ReadWordFile(table, file, 3);
+        table.SortBy("szo");
+    }
+
+    ScratchDir dir;
+    const std::string file = dir / "len3.txt";
+    WordTable table;
+};
+
+// A word file of 1 GiB (sparse: it takes no disk) would need gigabytes of memory as a
+// table; it is refused before a byte is read, for every word length, and left alone.
+TEST_F(BadWordFile, OneGigabyteFileIsRefusedWithinBoundedMemory) {
+    constexpr off_t kGigabyte = off_t{1} << 30;
+    WriteBytes(file, "");
+    ASSERT_EQ(::truncate(file.c_str(), kGigabyte), 0);
+    const int descriptors = test::OpenDescriptorCount();
+    const long peakBefore = PeakMemoryKb();
+    for (int n = 3; n <= 7; ++n) {
+        try {
+            ReadWordFile(table, file, n);
+            FAIL() << "a 1 GiB file was loaded with N=" << n;
+        } catch (const EInOutError& error) {
+            EXPECT_EQ(error.Code(), 27) << "N=" << n;
+            EXPECT_STREQ(error.what(), "I/O error 27");
+        }
+        EXPECT_EQ(table.CountRecords(), 0);
+    }
+    EXPECT_LT(PeakMemoryKb() - peakBefore, 64 * 1024) << "kB more at the peak";
+    EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, kGigabyte);
+
+    // Just past the limit: one byte more than the largest file of 7-letter words that loads.
+    const auto limit = static_cast<off_t>(kMaxWordFileWords * 7);
+    ASSERT_EQ(::truncate(file.c_str(), limit + 1), 0);
+    EXPECT_EQ(FileErrorOf([&] { ReadWordFile(table, file, 7); }), 27);
+    EXPECT_EQ(FileErrorOf([&] { ReadWordFile(table, file, 3); }), 27);
+}
+
+// A link that points at itself, or two that point at each other: no load, no save, and
+// neither link is replaced by a file.
+TEST_F(BadWordFile, SymbolicLinkLoopFailsBothWaysAndStaysALink) {
+    ASSERT_EQ(::symlink("len3.txt", file.c_str()), 0);
+    ASSERT_EQ(::symlink("b", (dir / "a").c_str()), 0);
+    ASSERT_EQ(::symlink("a", (dir / "b").c_str()), 0);
+    for (const std::string& name : {file, dir / "a"}) {
+        EXPECT_FALSE(FileExists(name));
+        EXPECT_EQ(FileErrorOf([&] { ReadWordFile(table, name, 3); }), ELOOP) << name;
+    }
+    EXPECT_EQ(table.CountRecords(), 0);
+
+    table.BeginInsert();
+    table.SetWordText("abc");
+    table.PostRecord();
+    for (const std::string& name : {file, dir / "a"}) {
+        EXPECT_EQ(FileErrorOf([&] { WriteWordFile(table, name, 3); }), ELOOP) << name;
+        char target[16] = {};
+        EXPECT_GT(::readlink(name.c_str(), target, sizeof target - 1), 0) << name;
+    }
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a", "b", "len3.txt"}));
+    EXPECT_EQ(Words(table), std::vector<std::string>{"abc"});
+}
+
+// The game directory named in the settings is a file: 3 "Invalid filename" both ways,
+// and the file is not touched.
+TEST_F(BadWordFile, GameDirectoryThatIsAFile) {
+    const std::string game = dir / "game";
+    WriteBytes(game, "not a directory");
+    const std::string inside = game + "/len3.txt";
+    EXPECT_FALSE(FileExists(inside));
+    EXPECT_EQ(FileErrorOf([&] { ReadWordFile(table, inside, 3); }), 3);
+    Load();
+    EXPECT_EQ(FileErrorOf([&] { WriteWordFile(table, inside, 3); }), 3);
+    EXPECT_EQ(ReadBytes(game), "not a directory");
+    EXPECT_EQ(Words(table), (std::vector<std::string>{"abc", "xyz"}));
+}
+
+// Between the load and the save the game directory is removed, or replaced by a file:
+// the save fails with 3, the table keeps every word, and once the directory is back the
+// same save writes them all.
+TEST_F(BadWordFile, GameDirectoryGoneBetweenLoadAndSave) {
+    const std::string game = dir / "game";
+    ASSERT_EQ(::mkdir(game.c_str(), 0755), 0);
+    const std::string name = game + "/len3.txt";
+    WriteBytes(name, "xyzabc");
+    ReadWordFile(table, name, 3);
+    table.SortBy("szo");
+
+    std::filesystem::remove_all(game);
+    EXPECT_EQ(FileErrorOf([&] { WriteWordFile(table, name, 3); }), 3);
+    WriteBytes(game, "");
+    EXPECT_EQ(FileErrorOf([&] { WriteWordFile(table, name, 3); }), 3);
+    EXPECT_EQ(ReadBytes(game), "");
+    EXPECT_EQ(Words(table), (std::vector<std::string>{"abc", "xyz"}));
+
+    ASSERT_EQ(::unlink(game.c_str()), 0);
+    ASSERT_EQ(::mkdir(game.c_str(), 0755), 0);
+    WriteWordFile(table, name, 3);
+    EXPECT_EQ(ReadBytes(name), "abcxyz");
+}
+
+// Another program replaces the word file between the load and the save. Whatever it put
+// there, the save writes the user's words as a whole (or, where nothing can be written,
+// fails with 5 and leaves the other program's work alone), and leaves nothing beside it.
+TEST_F(BadWordFile, FileReplacedByAnotherProgramBetweenLoadAndSave) {
+    Load();
+    auto entries = [&] { return dir.Entries(); };
+
+    // A new file renamed over it, with other words and other permissions.
+    WriteBytes(dir / "other", "qqqwwweeerrr");
+    ASSERT_EQ(::chmod((dir / "other").c_str(), 0640), 0);
+    ASSERT_EQ(::rename((dir / "other").c_str(), file.c_str()), 0);
+    WriteWordFile(table, file, 3);
+    EXPECT_EQ(ReadBytes(file), "abcxyz");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << "the permissions of the file found are kept";
+    EXPECT_EQ(entries(), std::vector<std::string>{"len3.txt"});
+
+    // Changed in place, longer than before.
+    WriteBytes(file, std::string(3000, 'k'));
+    WriteWordFile(table, file, 3);
+    EXPECT_EQ(ReadBytes(file), "abcxyz");
+
+    // Removed: the save makes it again.
+    ASSERT_EQ(::unlink(file.c_str()), 0);
+    WriteWordFile(table, file, 3);
+    EXPECT_EQ(ReadBytes(file), "abcxyz");
+
+    // A symbolic link to a file elsewhere: the link stays, its target gets the words.
+    ScratchDir elsewhere;
+    WriteBytes(elsewhere / "words", "zzz");
+    ASSERT_EQ(::unlink(file.c_str()), 0);
+    ASSERT_EQ(::symlink((elsewhere / "words").c_str(), file.c_str()), 0);
+    WriteWordFile(table, file, 3);
+    EXPECT_EQ(ReadBytes(elsewhere / "words"), "abcxyz");
+    struct stat link {};
+    ASSERT_EQ(::lstat(file.c_str(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+
+    // A directory or a FIFO: 5 at once (nothing waits on the FIFO), nothing replaced.
+    ASSERT_EQ(::unlink(file.c_str()), 0);
+    ASSERT_EQ(::mkdir(file.c_str(), 0755), 0);
+    WriteBytes(file + "/inside", "kept");
+    EXPECT_EQ(FileErrorOf([&] { WriteWordFile(table, file, 3); }), 5);
+    EXPECT_EQ(ReadBytes(file + "/inside"), "kept");
+    std::filesystem::remove_all(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0);
+    EXPECT_EQ(FileErrorOf([&] { WriteWordFile(table, file, 3); }), 5);
+    ASSERT_EQ(::lstat(file.c_str(), &link), 0);
+    EXPECT_TRUE(S_ISFIFO(link.st_mode));
+    EXPECT_EQ(entries(), std::vector<std::string>{"len3.txt"});
+
+    EXPECT_EQ(Words(table), (std::vector<std::string>{"abc", "xyz"}));
+}
+
+}  // namespace
+}  // namespace kormoszi
