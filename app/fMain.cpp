@@ -295,6 +295,7 @@ void TfrmMain::LoadWords(int n) {
     mSzavak.OpenTable();
     SuspendedNotices suspended(mSzavak);
     FWordsPath = FGamePath;
+    FLoadFailed = false;
     const std::string fileName = WordFileName(FGamePath, n);
     if (!FileExists(fileName)) {
         FFileLoaded = false;
@@ -306,8 +307,19 @@ void TfrmMain::LoadWords(int n) {
             btPathClick();
         return;
     }
+    // Only a list read to its end (or to a last, incomplete word) may go back over its
+    // file: what a failed read left in the table would replace the whole dictionary.
+    FFileLoaded = false;
+    FLoadFailed = true;
+    try {
+        ReadWordFile(mSzavak, fileName, n);
+    } catch (const EInOutError& error) {
+        FFileLoaded = error.Code() == 100;
+        FLoadFailed = !FFileLoaded;
+        throw;
+    }
     FFileLoaded = true;
-    ReadWordFile(mSzavak, fileName, n);
+    FLoadFailed = false;
     lDarab->setText(Text("Szavak száma: %1").arg(mSzavak.CountRecords()));
     mSzavak.SortBy("szo");
     mSzavak.MoveFirst();
@@ -320,7 +332,7 @@ void TfrmMain::SaveWords(int n) {
 }
 
 bool TfrmMain::HasWordsToSave() const {
-    return FLetterCount > 0 && (FFileLoaded || !mSzavak.TableEmpty());
+    return FLetterCount > 0 && !FLoadFailed && (FFileLoaded || !mSzavak.TableEmpty());
 }
 
 void TfrmMain::btPathClick() {

@@ -85,6 +85,9 @@ class TfrmMain : public QWidget {
     // Whether the table holds what was read from a word file (or its remains after a
     // failed read), as against an empty list after the missing-file question.
     bool FFileLoaded = false;
+    // The last load stopped at an error before the file's end: the table holds only part
+    // of the file, which must never be saved over it.
+    bool FLoadFailed = false;
     QSet<int> FSearchBoxKeys;  // pressed in the search box, not yet released
 };
 

@@ -309,6 +309,40 @@ TEST_F(Editor, DirectoryChangeSavesTheWordsWhereTheyCameFrom) {
     EXPECT_EQ(Listed(), (Words{"bbb"}));
 }
 
+// What a failed read left in the table is only part of the file: the next switch does
+// not offer to save it over the whole dictionary.
+TEST_F(Editor, APartlyReadListIsNeverSavedOverItsFile) {
+    GameDir dir({{3, {"abc"}}});
+    // More words than the editor takes: refused before anything is read.
+    dir.WriteBytes(4, std::string());
+    ASSERT_EQ(truncate(dir.File(4).c_str(), 4 * (std::int64_t{8} << 20) + 4 * 16), 0);
+    Show(dir);
+    QString error;
+    OnNextDialog([&](QWidget* question) {
+        OnNextDialog([&](QWidget* box) {
+            if (auto* message = qobject_cast<QMessageBox*>(box))
+                error = message->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        QTest::keyClick(question, Qt::Key_N);
+    });
+    QTest::mouseClick(Window->rgSzam->Button(1), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(error, U("I/O error 27."));
+
+    bool asked = false;
+    OnNextDialog(
+        [&](QWidget* question) {
+            asked = true;
+            QTest::keyClick(question, Qt::Key_I);
+        },
+        50);
+    QTest::mouseClick(Window->rgSzam->Button(0), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QTest::qWait(700);
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(QFile(QString::fromStdString(dir.File(4))).size(), 4 * (std::int64_t{8} << 20) + 64);
+    EXPECT_EQ(Current(), "abc");
+}
+
 TEST_F(Editor, StoredDirectoryWithoutSeparatorStillNamesFilesInside) {
     GameDir dir({{3, {"abc"}}});
     SettingsStore().WriteSetting("Common", "Path", dir.Path().chopped(1));
