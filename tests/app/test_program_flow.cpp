@@ -60,6 +60,18 @@ void Type(QWidget* widget, const QString& text) {
     }
 }
 
+// Answers the next question with a key, then reads and closes the error box it leads to.
+void AnswerThenReadErrorBox(Qt::Key answer, QString* error) {
+    OnNextDialog([answer, error](QWidget* question) {
+        OnNextDialog([error](QWidget* box) {
+            if (auto* message = qobject_cast<QMessageBox*>(box))
+                *error = message->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        QTest::keyClick(question, answer);
+    });
+}
+
 // The window shown on a game directory, with the answers to the questions that showing
 // it asks queued beforehand.
 class Editor : public ::testing::Test {
@@ -318,14 +330,7 @@ TEST_F(Editor, APartlyReadListIsNeverSavedOverItsFile) {
     ASSERT_EQ(truncate(dir.File(4).c_str(), 4 * (std::int64_t{8} << 20) + 4 * 16), 0);
     Show(dir);
     QString error;
-    OnNextDialog([&](QWidget* question) {
-        OnNextDialog([&](QWidget* box) {
-            if (auto* message = qobject_cast<QMessageBox*>(box))
-                error = message->text();
-            QTest::keyClick(box, Qt::Key_Return);
-        });
-        QTest::keyClick(question, Qt::Key_N);
-    });
+    AnswerThenReadErrorBox(Qt::Key_N, &error);
     QTest::mouseClick(Window->rgSzam->Button(1), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     EXPECT_EQ(error, U("I/O error 27."));
 
@@ -357,14 +362,7 @@ TEST_F(Editor, FailedSaveOnASwitchKeepsTheLengthThatIsInTheTable) {
     const QString path = dir->Path();
     dir.reset();  // the game directory goes away under the editor
     QString error;
-    OnNextDialog([&](QWidget* question) {
-        OnNextDialog([&](QWidget* box) {
-            if (auto* message = qobject_cast<QMessageBox*>(box))
-                error = message->text();
-            QTest::keyClick(box, Qt::Key_Return);
-        });
-        QTest::keyClick(question, Qt::Key_I);
-    });
+    AnswerThenReadErrorBox(Qt::Key_I, &error);
     QTest::mouseClick(Window->rgSzam->Button(1), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     EXPECT_EQ(error, U("Invalid filename."));
     EXPECT_EQ(Window->rgSzam->ItemIndex(), 0);
