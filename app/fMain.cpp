@@ -62,9 +62,6 @@ int Ask(const QString& question, MessageButtons buttons) {
     return ShowMessageDialog(question, MessageType::Confirmation, buttons);
 }
 
-constexpr int kYes = 6;
-constexpr int kNo = 7;
-
 // Notices suspended for the length of a load or a save are resumed on every way out.
 class SuspendedNotices {
   public:
@@ -267,7 +264,7 @@ void TfrmMain::rgSzamClick() {
     // With nothing read from a file and nothing typed in, there is nothing to save; asking
     // would only offer to write an empty list over a word file.
     if (FLetterCount > 0 && HasWordsToSave() &&
-        Ask(Text("Menti a változtatásokat?"), MessageButton::Yes | MessageButton::No) == kYes) {
+        Ask(Text("Menti a változtatásokat?"), MessageButton::Yes | MessageButton::No) == mrYes) {
         try {
             SaveWords(FLetterCount);
         } catch (...) {
@@ -303,7 +300,7 @@ void TfrmMain::LoadWords(int n) {
         const QString question = Text("A fájl (") +
                                  QFile::decodeName(QByteArray::fromStdString(fileName)) +
                                  Text(") nem található.\rKiválasztja a Tormolag könyvtárát?");
-        if (Ask(question, MessageButton::Yes | MessageButton::No) == kYes)
+        if (Ask(question, MessageButton::Yes | MessageButton::No) == mrYes)
             btPathClick();
         return;
     }
@@ -314,7 +311,7 @@ void TfrmMain::LoadWords(int n) {
     try {
         ReadWordFile(mSzavak, fileName, n);
     } catch (const EInOutError& error) {
-        FFileLoaded = error.Code() == 100;
+        FFileLoaded = error.Code() == FileCode::kReadBeyondEnd;
         FLoadFailed = !FFileLoaded;
         throw;
     }
@@ -359,11 +356,11 @@ void TfrmMain::FormCloseQuery(bool& canClose) {
     canClose = false;
     const int answer = Ask(Text("Menti a változtatásokat, mielőtt kilép?"),
                            MessageButton::Yes | MessageButton::No | MessageButton::Cancel);
-    if (answer == kYes) {
+    if (answer == mrYes) {
         if (HasWordsToSave())
             SaveWords(FLetterCount);
         canClose = true;
-    } else if (answer == kNo) {
+    } else if (answer == mrNo) {
         canClose = true;
     }
 }
@@ -421,7 +418,7 @@ void TfrmMain::gSzoKeyUp(int key, Qt::KeyboardModifiers) {
     if (key == Qt::Key_Delete) {
         if (mSzavak.TableEmpty() || Editing())
             return;
-        if (Ask(Text("Törli a rekordot?"), MessageButton::Yes | MessageButton::No) == kYes)
+        if (Ask(Text("Törli a rekordot?"), MessageButton::Yes | MessageButton::No) == mrYes)
             mSzavak.RemoveCurrent();
     } else if (key == Qt::Key_Insert) {
         if (Editing() || mSzavak.State() == TableState::Inactive)

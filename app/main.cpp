@@ -4,7 +4,7 @@
 #include <QIcon>
 
 #include "app/fMain.h"
-#include "platform/error_report.h"
+#include "platform/application.h"
 
 int main(int argc, char** argv) {
     kormoszi::Application app(argc, argv);

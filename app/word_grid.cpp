@@ -388,7 +388,7 @@ void TWordGrid::DeleteWithQuestion() {
     const int answer =
         ShowMessageDialog(QString::fromUtf8("Törli a rekordot?"), MessageType::Confirmation,
                           MessageButton::Yes | MessageButton::No);
-    if (answer == 6)
+    if (answer == mrYes)
         FTable.RemoveCurrent();
 }
 

@@ -23,6 +23,7 @@
 
 #include "app/fMain.h"
 #include "platform/code_page.h"
+#include "platform/application.h"
 #include "platform/error_report.h"
 #include "settings/settings_store.h"
 

@@ -1,5 +1,7 @@
 #include "platform/error_report.h"
 
+#include "platform/application.h"
+
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
@@ -8,10 +10,6 @@
 namespace kormoszi {
 namespace {
 
-QString ApplicationTitle() {
-    return QString::fromUtf8("Tormolag - szótármódosító");
-}
-
 QString WithFullStop(QString text) {
     if (!text.isEmpty() && text.back().unicode() > u'.')
         text += u'.';
@@ -19,18 +17,6 @@ QString WithFullStop(QString text) {
 }
 
 }  // namespace
-
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
-
-QString Application::Title() const {
-    return ApplicationTitle();
-}
-
-bool Application::notify(QObject* receiver, QEvent* event) {
-    bool handled = false;
-    Guarded([&] { handled = QApplication::notify(receiver, event); });
-    return handled;
-}
 
 void ReportError(const std::exception& error) {
     // A drag or a pressed button must not go on after the handler was abandoned.

@@ -1,23 +1,11 @@
 #pragma once
-// The application object and the report of every error that reaches the top: the box
-// with the application title, after which the program goes on with the next event.
+// The report of every error that reaches the top: the box with the application title,
+// after which the program goes on with the next event.
 
-#include <QApplication>
 #include <exception>
 #include <stdexcept>
 
 namespace kormoszi {
-
-class Application : public QApplication {
-  public:
-    Application(int& argc, char** argv);
-    // "Tormolag - szótármódosító"
-    QString Title() const;
-
-    // The last net: an error that escaped every guarded handler is reported here rather
-    // than ending the program.
-    bool notify(QObject* receiver, QEvent* event) override;
-};
 
 // The silent abort: leaves a handler without any message.
 class EAbort : public std::exception {

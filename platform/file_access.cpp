@@ -19,19 +19,19 @@ constexpr std::size_t kBufferSize = 256 * 1024;
 
 std::string MessageFor(int code) {
     switch (code) {
-        case 2:
+        case FileCode::kFileNotFound:
             return "File not found";
-        case 3:
+        case FileCode::kInvalidFileName:
             return "Invalid filename";
-        case 4:
+        case FileCode::kTooManyOpenFiles:
             return "Too many open files";
-        case 5:
+        case FileCode::kAccessDenied:
             return "File access denied";
-        case 100:
+        case FileCode::kReadBeyondEnd:
             return "Read beyond end of file";
-        case 101:
+        case FileCode::kDiskFull:
             return "Disk full";
-        case 106:
+        case FileCode::kInvalidNumeric:
             return "Invalid numeric input";
         default:
             return "I/O error " + std::to_string(code);
@@ -113,22 +113,22 @@ int FileErrorCode(int errnum, const std::string& fileName) {
             struct stat st;
             bool dirExists =
                 ::stat(dir.empty() ? "." : dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-            return dirExists ? 2 : 3;
+            return dirExists ? FileCode::kFileNotFound : FileCode::kInvalidFileName;
         }
         case ENOTDIR:
         case ENAMETOOLONG:
-            return 3;
+            return FileCode::kInvalidFileName;
         case EMFILE:
         case ENFILE:
-            return 4;
+            return FileCode::kTooManyOpenFiles;
         case EACCES:
         case EPERM:
         case EROFS:
-            return 5;
+            return FileCode::kAccessDenied;
         case ENOSPC:
         case EDQUOT:
         case EFBIG:
-            return 101;
+            return FileCode::kDiskFull;
         default:
             switch (errnum) {
                 case 3:    // ESRCH
@@ -139,7 +139,7 @@ int FileErrorCode(int errnum, const std::string& fileName) {
                 case 102:  // ENETRESET
                 case 103:  // ECONNABORTED
                 case 106:  // EISCONN
-                    return 1000 + errnum;
+                    return FileCode::kErrnoOffset + errnum;
                 default:
                     return errnum;
             }
@@ -215,7 +215,7 @@ struct RecordFile::Replacement {
 
         if (exists) {
             if (!S_ISREG(old.st_mode))
-                throw EInOutError(5);
+                throw EInOutError(FileCode::kAccessDenied);
             // rename() would replace a read-only file too, so ask the file itself.
             int probe = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
             if (probe < 0)
@@ -461,9 +461,9 @@ RecordFile::~RecordFile() {
 
 void RecordFile::CheckName() const {
     if (!bound_)
-        throw EInOutError(102);
+        throw EInOutError(FileCode::kNotAssigned);
     if (name_.size() > kMaxFileName)
-        throw EInOutError(3);
+        throw EInOutError(FileCode::kInvalidFileName);
 }
 
 void RecordFile::Open(std::size_t recordSize) {
@@ -529,7 +529,7 @@ bool RecordFile::Fill() {
 
 void RecordFile::ReadSlow(void* buffer, std::size_t wanted) {
     if (mode_ != Mode::Reading)
-        throw EInOutError(103);
+        throw EInOutError(FileCode::kNotOpen);
     char* out = static_cast<char*>(buffer);
     while (wanted > 0) {
         if (bufferPos_ == bufferEnd_ && !Fill())
@@ -544,7 +544,7 @@ void RecordFile::ReadSlow(void* buffer, std::size_t wanted) {
 
 std::uint64_t RecordFile::Size() {
     if (mode_ != Mode::Reading)
-        throw EInOutError(103);
+        throw EInOutError(FileCode::kNotOpen);
     struct stat st;
     if (::fstat(fd_, &st) != 0)
         FailReading(FileErrorCode(errno, name_));
@@ -553,7 +553,7 @@ std::uint64_t RecordFile::Size() {
 
 bool RecordFile::EofSlow() {
     if (mode_ != Mode::Reading)
-        throw EInOutError(103);
+        throw EInOutError(FileCode::kNotOpen);
     return bufferPos_ == bufferEnd_ && !Fill();
 }
 
@@ -568,7 +568,7 @@ void RecordFile::Flush() {
 
 void RecordFile::WriteSlow(const void* data, std::size_t size) {
     if (mode_ != Mode::Writing)
-        throw EInOutError(5);
+        throw EInOutError(FileCode::kAccessDenied);
     const char* in = static_cast<const char*>(data);
     while (size > 0) {
         std::size_t take = std::min(size, buffer_.size() - bufferEnd_);
@@ -584,7 +584,7 @@ void RecordFile::WriteSlow(const void* data, std::size_t size) {
 void RecordFile::Close() {
     switch (mode_) {
         case Mode::Closed:
-            throw EInOutError(103);
+            throw EInOutError(FileCode::kNotOpen);
         case Mode::Reading: {
             int closed = ::close(fd_);
             fd_ = -1;

@@ -23,7 +23,6 @@
 namespace kormoszi {
 namespace {
 
-constexpr int kCancelResult = 2;
 constexpr int kIconSize = 32;
 
 struct ButtonKind {
@@ -35,10 +34,10 @@ struct ButtonKind {
 
 // Also the left-to-right order of the buttons.
 constexpr std::array<ButtonKind, 4> kButtonKinds{{
-    {MessageButton::Yes, "Yes", "&Igen", 6},
-    {MessageButton::No, "No", "&Nem", 7},
-    {MessageButton::OK, "OK", "OK", 1},
-    {MessageButton::Cancel, "Cancel", "Mégsem", kCancelResult},
+    {MessageButton::Yes, "Yes", "&Igen", mrYes},
+    {MessageButton::No, "No", "&Nem", mrNo},
+    {MessageButton::OK, "OK", "OK", mrOK},
+    {MessageButton::Cancel, "Cancel", "Mégsem", mrCancel},
 }};
 
 // a × b / c rounded to the nearest integer, halves up; the layout's metrics are all
@@ -183,7 +182,7 @@ class TMessageForm : public QDialog {
     TMessageForm(const QString& message, MessageType type, MessageButtons buttons);
 
     // The close box, the window menu and Alt+F4 all end here.
-    void reject() override { done(kCancelResult); }
+    void reject() override { done(mrCancel); }
 
   protected:
     bool event(QEvent* event) override;
@@ -205,7 +204,7 @@ class TMessageForm : public QDialog {
     QString FMessage;
     std::vector<Button> FButtons;  // left to right
     int FDefaultResult = 0;
-    int FCancelResult = kCancelResult;
+    int FCancelResult = mrCancel;
 };
 
 TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButtons buttons)
@@ -292,11 +291,11 @@ TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButt
             FDefaultResult = kind.Result;
     }
     if (buttons.testFlag(MessageButton::Cancel))
-        FCancelResult = kCancelResult;
+        FCancelResult = mrCancel;
     else if (buttons.testFlag(MessageButton::No))
-        FCancelResult = 7;
+        FCancelResult = mrNo;
     else if (hasOk)
-        FCancelResult = 1;
+        FCancelResult = mrOK;
     if (!FButtons.empty())
         FButtons.front().Control->setFocus();
 
@@ -458,7 +457,7 @@ int ShowMessageDialog(const QString& message, MessageType type, MessageButtons b
         previous->activateWindow();
     // The loop also ends without an answer when the application is told to quit; the
     // dialog then counts as cancelled.
-    return result == 0 ? kCancelResult : result;
+    return result == 0 ? mrCancel : result;
 }
 
 }  // namespace kormoszi

@@ -14,8 +14,11 @@ enum class MessageButton { Yes = 0x1, No = 0x2, OK = 0x4, Cancel = 0x8 };
 Q_DECLARE_FLAGS(MessageButtons, MessageButton)
 Q_DECLARE_OPERATORS_FOR_FLAGS(MessageButtons)
 
-// Shows the dialog centred on the screen and returns 6 (Yes), 7 (No), 1 (OK) or 2 (Cancel,
-// also for the close box, Alt+F4 and the application quitting); never 0. The help context
+// The values a dialog returns, as integers that callers may compare and store.
+enum DialogResult : int { mrOK = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
+
+// Shows the dialog centred on the screen and returns mrYes, mrNo, mrOK or mrCancel (also
+// for the close box, Alt+F4 and the application quitting); never 0. The help context
 // is accepted for the callers' sake; the dialog offers no help.
 int ShowMessageDialog(const QString& message, MessageType type, MessageButtons buttons,
                       int helpContext = 0);

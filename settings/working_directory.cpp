@@ -56,7 +56,7 @@ QString NearestExistingDirectory(const QString& path) {
             RaiseDirectoryError(errno, candidate);
         }
         if (candidate == QLatin1String("/"))
-            throw EInOutError(3);
+            throw EInOutError(FileCode::kInvalidFileName);
         candidate = QFileInfo(candidate).path();
     }
 }

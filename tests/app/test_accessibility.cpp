@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/text.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
@@ -24,9 +26,7 @@ using testing::AnswerNextDialog;
 using testing::GameDir;
 using testing::OnNextDialog;
 
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
+using kormoszi::testing::U;
 
 // What a screen reader is told, in UTF-8.
 std::string Said(QObject* object, QAccessible::Text what) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/text.h"
+
 #include <QApplication>
 #include <QRadioButton>
 #include <QScreen>
@@ -13,9 +15,7 @@ using kormoszi::TfrmMain;
 
 namespace {
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
+using kormoszi::testing::U;
 
 void Fill(kormoszi::WordTable& table, int count) {
     table.OpenTable();

@@ -3,6 +3,8 @@
 
 #include <grp.h>
 #include <gtest/gtest.h>
+
+#include "support/text.h"
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,9 +27,7 @@ using testing::GameDir;
 using testing::OnNextDialog;
 using Words = std::vector<std::string>;
 
-QString U(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
+using kormoszi::testing::U;
 
 // Windows-1250 bytes of a UTF-8 literal.
 std::string W(const char* utf8) {

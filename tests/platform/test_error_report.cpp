@@ -1,6 +1,9 @@
+#include "platform/application.h"
 #include "platform/error_report.h"
 
 #include <gtest/gtest.h>
+
+#include "support/text.h"
 
 #include <QEventLoop>
 #include <QMessageBox>
@@ -18,9 +21,7 @@ using kormoszi::ReportError;
 
 namespace {
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
+using kormoszi::testing::U;
 
 // Runs `action` and answers every error box that comes up meanwhile with Enter, after
 // checking how it is made; returns the boxes' texts.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/text.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -26,9 +28,7 @@ const MessageButtons kYesNoCancel = kYesNo | MessageButton::Cancel;
 const MessageButtons kOk = MessageButton::OK;
 using Keys = std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>;
 
-QString U(const char* text) {
-    return QString::fromUtf8(text);
-}
+using kormoszi::testing::U;
 
 // Answers the next modal window from inside the loop that it runs, as a person would.
 class ModalAnswer {

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include "support/text.h"
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,9 +32,7 @@ using kormoszi::TPathLabel;
 
 namespace {
 
-QString Utf8(const char* text) {
-    return QString::fromUtf8(text);
-}
+using kormoszi::testing::U;
 
 // Runs action on the picker's dialog as soon as it is shown. Anything else that turns up
 // modal instead fails the test and is closed, so that nothing waits for ever.
@@ -122,7 +122,7 @@ TEST_F(DirectoryPickerTest, DialogIsBuiltAsLaidOut) {
     picker.SetInitialDir(MakeDir("games"));
     picker.SetOptions(SelectDirOption::Prompt);
     Run(picker, [](QDialog* dialog) {
-        EXPECT_EQ(dialog->windowTitle(), Utf8("Könyvtár választása"));
+        EXPECT_EQ(dialog->windowTitle(), U("Könyvtár választása"));
         EXPECT_EQ(dialog->size(), QSize(424, 255));
         EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
         EXPECT_FALSE(dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -146,7 +146,7 @@ TEST_F(DirectoryPickerTest, DialogIsBuiltAsLaidOut) {
         EXPECT_EQ(ok->text(), "OK");
         EXPECT_TRUE(ok->isDefault());
         EXPECT_EQ(cancel->geometry(), QRect(340, 224, 77, 27));
-        EXPECT_EQ(cancel->text(), Utf8("Mégsem"));
+        EXPECT_EQ(cancel->text(), U("Mégsem"));
 
         const std::pair<const char*, QWidget*> labels[] = {{"Könyvtár &neve:", dirEdit},
                                                            {"&Könyvtárak:", dirList},
@@ -155,7 +155,7 @@ TEST_F(DirectoryPickerTest, DialogIsBuiltAsLaidOut) {
         for (const auto& [text, buddy] : labels) {
             QLabel* label = nullptr;
             for (QLabel* candidate : dialog->findChildren<QLabel*>())
-                if (candidate->text() == Utf8(text))
+                if (candidate->text() == U(text))
                     label = candidate;
             ASSERT_NE(label, nullptr) << text;
             EXPECT_EQ(label->buddy(), buddy) << text;
@@ -275,7 +275,7 @@ TEST_F(DirectoryPickerTest, MissingInitialDirectoryOpensSilentlyWhereTheVolumeIs
 TEST_F(DirectoryPickerTest, ListsLeaveOutHiddenEntriesAndSortInTheUsersLocale) {
     const QString games = MakeDir("games");
     for (const char* dir : {".hidden", "Zeta", "alpha", "émile", "Visible"})
-        MakeDir(Utf8("games/") + Utf8(dir));
+        MakeDir(U("games/") + U(dir));
     for (const char* file : {".secret", "b.txt", "A.txt"})
         QFile(games + "/" + file).open(QIODevice::WriteOnly);
     ASSERT_EQ(::mkfifo(QFile::encodeName(games + "/pipe").constData(), 0600), 0);
@@ -291,7 +291,7 @@ TEST_F(DirectoryPickerTest, ListsLeaveOutHiddenEntriesAndSortInTheUsersLocale) {
         EXPECT_EQ(list->item(0)->text(), "/");
         EXPECT_EQ(current, games.count('/'));
         EXPECT_EQ(EntryTexts(list, current + 1),
-                  QStringList({"alpha", Utf8("émile"), "Visible", "Zeta"}));
+                  QStringList({"alpha", U("émile"), "Visible", "Zeta"}));
         EXPECT_EQ(EntryTexts(Child<QListWidget>(dialog, "FileList"), 0),
                   QStringList({"A.txt", "b.txt"}));
         QTest::keyClick(list, Qt::Key_Escape);

@@ -2,7 +2,7 @@
 // display was asked for explicitly (to watch a test under Xvfb).
 #include <gtest/gtest.h>
 
-#include "platform/error_report.h"
+#include "platform/application.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
