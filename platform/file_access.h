@@ -14,15 +14,15 @@ namespace kormoszi {
 
 // The file layer's own codes, each with a fixed text; every other code is "I/O error %d".
 namespace FileCode {
-constexpr int kFileNotFound = 2;       // "File not found"
-constexpr int kInvalidFileName = 3;    // "Invalid filename" (also a missing directory)
-constexpr int kTooManyOpenFiles = 4;   // "Too many open files"
-constexpr int kAccessDenied = 5;       // "File access denied"
-constexpr int kReadBeyondEnd = 100;    // "Read beyond end of file"
-constexpr int kDiskFull = 101;         // "Disk full"
-constexpr int kNotAssigned = 102;      // "I/O error 102": a record never bound to a name
-constexpr int kNotOpen = 103;          // "I/O error 103": the file is not open for that
-constexpr int kInvalidNumeric = 106;   // "Invalid numeric input"
+constexpr int kFileNotFound = 2;      // "File not found"
+constexpr int kInvalidFileName = 3;   // "Invalid filename" (also a missing directory)
+constexpr int kTooManyOpenFiles = 4;  // "Too many open files"
+constexpr int kAccessDenied = 5;      // "File access denied"
+constexpr int kReadBeyondEnd = 100;   // "Read beyond end of file"
+constexpr int kDiskFull = 101;        // "Disk full"
+constexpr int kNotAssigned = 102;     // "I/O error 102": a record never bound to a name
+constexpr int kNotOpen = 103;         // "I/O error 103": the file is not open for that
+constexpr int kInvalidNumeric = 106;  // "Invalid numeric input"
 // An errno equal to one of the codes above is reported as this plus the errno.
 constexpr int kErrnoOffset = 1000;
 }  // namespace FileCode
