@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "app/fMain.h"
-#include "platform/code_page.h"
 #include "platform/application.h"
+#include "platform/code_page.h"
 #include "platform/error_report.h"
 #include "settings/settings_store.h"
 

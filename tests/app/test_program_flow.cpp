@@ -4,10 +4,10 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 
-#include "support/text.h"
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "support/text.h"
 
 #include <QApplication>
 #include <QDir>

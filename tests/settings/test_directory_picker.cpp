@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "support/text.h"
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "support/text.h"
 
 #include <QApplication>
 #include <QComboBox>
