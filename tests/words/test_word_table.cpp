@@ -325,6 +325,12 @@ TEST(WordTable, ViewWindowFollowsTheCursor) {
     EXPECT_EQ(t.RecordNumber(), 100);
     EXPECT_EQ(t.ViewWindowSlot(), 4);
     EXPECT_EQ(t.ViewWindowWord(0), "w1095");
+    log.Take();
+    t.MoveNext();  // finds no further record: the views still hear of the step, once
+    EXPECT_EQ(log.Take(), "Settle Scroll(0)");
+    EXPECT_TRUE(t.AtEnd());
+    t.MoveNext();
+    EXPECT_EQ(log.Take(), "Settle");
     t.GoToRecordNumber(50);
     EXPECT_EQ(t.WordText(), "w1049");
     EXPECT_EQ(t.ViewWindowWord(t.ViewWindowSlot()), "w1049");
