@@ -15,13 +15,15 @@
 
 namespace kormoszi {
 
-namespace {
-
 // A collation element as the collator compares it at tertiary strength without case level
 // or case-first: primary, secondary and the tertiary weight without its case bits.
-struct Element {
+struct CollationElement {
     std::uint32_t weight[3];
 };
+
+namespace {
+
+using Element = CollationElement;
 
 // The collator's common secondary and tertiary weight: what nearly every letter carries.
 constexpr std::uint32_t kCommonWeight = 0x0500;
@@ -147,58 +149,60 @@ int CompareKeys(const std::uint8_t* a, std::size_t la, const std::uint8_t* b, st
     return la < lb ? -1 : la > lb ? 1 : 0;
 }
 
-}  // namespace
-
-std::shared_ptr<const FastSortKey> FastSortKey::Derive(const UCollator* collator,
-                                                       const char16_t (&unicode)[256]) {
-    if (collator == nullptr || !SettingsExpressible(collator))
-        return nullptr;
-    bool ok = false;
-    std::vector<std::string> contractions = ContractionWords(collator, unicode, ok);
-    if (!ok || contractions.size() > 0x7FFF - 256)  // units are numbered in 15 bits
-        return nullptr;
-    // The elements of every unit: unit 0 is the empty one, then the 255 bytes, then the
-    // contractions.
-    std::vector<std::vector<Element>> elements(1 + 255 + contractions.size());
-    std::vector<std::size_t> unitLength(elements.size(), 1);
+// The elements of every unit: unit 0 is the empty one, then the 255 bytes, then the
+// contractions; and how many bytes each unit spans.
+bool UnitElements(const UCollator* collator, const char16_t (&unicode)[256],
+                  const std::vector<std::string>& contractions,
+                  std::vector<std::vector<Element>>& elements,
+                  std::vector<std::size_t>& unitLength) {
+    elements.assign(1 + 255 + contractions.size(), {});
+    unitLength.assign(elements.size(), 1);
     for (int b = 1; b < 256; ++b)
         if (!ElementsOf(collator, std::u16string(1, unicode[b]), elements[b]))
-            return nullptr;
+            return false;
     for (std::size_t i = 0; i < contractions.size(); ++i) {
         unitLength[256 + i] = contractions[i].size();
         if (!ElementsOf(collator, Units(contractions[i], unicode), elements[256 + i]))
-            return nullptr;
+            return false;
     }
+    return true;
+}
 
-    auto key = std::shared_ptr<FastSortKey>(new FastSortKey);
-    key->contractionWords_ = contractions;
+// The distinct weights that the units carry on one level.
+std::set<std::uint32_t> WeightsOf(const std::vector<std::vector<Element>>& elements, int level) {
+    std::set<std::uint32_t> weights;
+    for (const auto& unit : elements)
+        for (const Element& e : unit)
+            if (e.weight[level] != 0)
+                weights.insert(e.weight[level]);
+    return weights;
+}
 
-    // Rank each level's weights. Primaries take 2..255; the other levels fold runs of the
-    // common weight, so their codes leave room for the run lengths between the weights
-    // below and above the common one.
-    std::map<std::uint32_t, std::uint8_t> codeOf[3];
+}  // namespace
+
+// Ranks each level's weights. Primaries take 2..255; the other levels fold runs of the
+// common weight, so their codes leave room for the run lengths between the weights below
+// and above the common one.
+bool FastSortKey::RankWeights(const std::vector<std::vector<Element>>& elements,
+                              std::map<std::uint32_t, std::uint8_t> (&codeOf)[3]) {
     for (int level = 0; level < 3; ++level) {
-        std::set<std::uint32_t> weights;
-        for (const auto& unit : elements)
-            for (const Element& e : unit)
-                if (e.weight[level] != 0)
-                    weights.insert(e.weight[level]);
+        std::set<std::uint32_t> weights = WeightsOf(elements, level);
         if (level == 0) {
             if (weights.size() > 254)
-                return nullptr;
+                return false;
             int code = 2;
             for (std::uint32_t w : weights)
                 codeOf[0][w] = static_cast<std::uint8_t>(code++);
             continue;
         }
         if (!weights.contains(kCommonWeight))
-            return nullptr;
+            return false;
         auto below = static_cast<int>(std::distance(weights.begin(), weights.find(kCommonWeight)));
         int above = static_cast<int>(weights.size()) - below - 1;
         int maxRun = (253 - below - above) / 2;
         if (maxRun < 1)
-            return nullptr;
-        Fold& fold = key->fold_[level];
+            return false;
+        Fold& fold = fold_[level];
         fold.maxRun = static_cast<std::uint8_t>(maxRun);
         fold.below = static_cast<std::uint8_t>(2 + below);
         fold.lowRun = fold.below;
@@ -214,6 +218,73 @@ std::shared_ptr<const FastSortKey> FastSortKey::Derive(const UCollator* collator
             }
         }
     }
+    return true;
+}
+
+// The contractions as a trie over bytes, read longest match first, as the collator does.
+bool FastSortKey::BuildContractionTrie(const std::vector<std::string>& contractions) {
+    std::vector<std::map<std::uint8_t, std::uint16_t>> children(1);
+    std::vector<std::int16_t> ending(1, -1);
+    std::uint16_t roots[256] = {};
+    for (std::size_t i = 0; i < contractions.size(); ++i) {
+        std::uint16_t* at = &roots[static_cast<unsigned char>(contractions[i][0])];
+        for (std::size_t k = 1;; ++k) {
+            if (*at == 0) {
+                if (children.size() >= 0x7FFF)
+                    return false;
+                *at = static_cast<std::uint16_t>(children.size());
+                children.emplace_back();
+                ending.push_back(-1);
+            }
+            if (k == contractions[i].size())
+                break;
+            at = &children[*at][static_cast<std::uint8_t>(contractions[i][k])];
+        }
+        ending[*at] = static_cast<std::int16_t>(256 + i);
+    }
+    nodes_.resize(children.size());
+    for (std::size_t n = 0; n < children.size(); ++n) {
+        if (children[n].size() > 255)
+            return false;
+        Node& node = nodes_[n];
+        node.unit = ending[n];
+        node.firstEdge = static_cast<std::uint16_t>(edges_.size());
+        node.edgeCount = static_cast<std::uint8_t>(children[n].size());
+        for (const auto& [byte, child] : children[n])
+            edges_.push_back({byte, child});
+    }
+    steps_.assign(256, 0);
+    for (int b = 0; b < 256; ++b) {
+        if (roots[b] == 0)
+            continue;
+        firstStep_[b] = static_cast<std::uint16_t>(steps_.size() / 256);
+        std::size_t row = steps_.size();
+        steps_.resize(row + 256, 0);
+        for (const auto& [byte, child] : children[roots[b]])
+            steps_[row + byte] = child;
+    }
+    return true;
+}
+
+std::shared_ptr<const FastSortKey> FastSortKey::Derive(const UCollator* collator,
+                                                       const char16_t (&unicode)[256]) {
+    if (collator == nullptr || !SettingsExpressible(collator))
+        return nullptr;
+    bool ok = false;
+    std::vector<std::string> contractions = ContractionWords(collator, unicode, ok);
+    if (!ok || contractions.size() > 0x7FFF - 256)  // units are numbered in 15 bits
+        return nullptr;
+    std::vector<std::vector<Element>> elements;
+    std::vector<std::size_t> unitLength;
+    if (!UnitElements(collator, unicode, contractions, elements, unitLength))
+        return nullptr;
+
+    auto key = std::shared_ptr<FastSortKey>(new FastSortKey);
+    key->contractionWords_ = contractions;
+
+    std::map<std::uint32_t, std::uint8_t> codeOf[3];
+    if (!key->RankWeights(elements, codeOf))
+        return nullptr;
 
     std::size_t most = 1;
     key->units_.resize(elements.size());
@@ -235,48 +306,8 @@ std::shared_ptr<const FastSortKey> FastSortKey::Derive(const UCollator* collator
     }
     key->maxPerByte_ = most;
 
-    // The contractions as a trie over bytes, read longest match first, as the collator does.
-    std::vector<std::map<std::uint8_t, std::uint16_t>> children(1);
-    std::vector<std::int16_t> ending(1, -1);
-    std::uint16_t roots[256] = {};
-    for (std::size_t i = 0; i < contractions.size(); ++i) {
-        std::uint16_t* at = &roots[static_cast<unsigned char>(contractions[i][0])];
-        for (std::size_t k = 1;; ++k) {
-            if (*at == 0) {
-                if (children.size() >= 0x7FFF)
-                    return nullptr;
-                *at = static_cast<std::uint16_t>(children.size());
-                children.emplace_back();
-                ending.push_back(-1);
-            }
-            if (k == contractions[i].size())
-                break;
-            at = &children[*at][static_cast<std::uint8_t>(contractions[i][k])];
-        }
-        ending[*at] = static_cast<std::int16_t>(256 + i);
-    }
-    key->nodes_.resize(children.size());
-    for (std::size_t n = 0; n < children.size(); ++n) {
-        if (children[n].size() > 255)
-            return nullptr;
-        Node& node = key->nodes_[n];
-        node.unit = ending[n];
-        node.firstEdge = static_cast<std::uint16_t>(key->edges_.size());
-        node.edgeCount = static_cast<std::uint8_t>(children[n].size());
-        for (const auto& [byte, child] : children[n])
-            key->edges_.push_back({byte, child});
-    }
-    key->steps_.assign(256, 0);
-    for (int b = 0; b < 256; ++b) {
-        if (roots[b] == 0)
-            continue;
-        key->firstStep_[b] = static_cast<std::uint16_t>(key->steps_.size() / 256);
-        std::size_t row = key->steps_.size();
-        key->steps_.resize(row + 256, 0);
-        for (const auto& [byte, child] : children[roots[b]])
-            key->steps_[row + byte] = child;
-    }
-
+    if (!key->BuildContractionTrie(contractions))
+        return nullptr;
     if (!key->PassesStartupCheck(collator, unicode))
         return nullptr;
     return key;
