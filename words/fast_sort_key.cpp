@@ -458,6 +458,35 @@ class FastSortKey::LevelWriter {
     std::size_t run_ = 0;
 };
 
+// The unit that starts at bytes[i]: the longest contraction there, else the byte alone;
+// sets length to the bytes it spans.
+std::size_t FastSortKey::UnitAt(const unsigned char* bytes, std::size_t i, std::size_t n,
+                                std::size_t& length) const {
+    unsigned char b = bytes[i];
+    std::size_t unit = b;
+    length = 1;
+    unsigned char second = i + 1 < n ? bytes[i + 1] : 0;
+    std::uint16_t node = steps_[firstStep_[b] * 256u + second];
+    if (node == 0)
+        return unit;
+    for (std::size_t j = i + 1;;) {
+        const Node& at = nodes_[node];
+        if (at.unit >= 0) {
+            unit = static_cast<std::size_t>(at.unit);
+            length = j + 1 - i;
+        }
+        if (++j == n)
+            return unit;
+        const Edge* edge = edges_.data() + at.firstEdge;
+        const Edge* last = edge + at.edgeCount;
+        while (edge != last && edge->byte != bytes[j])
+            ++edge;
+        if (edge == last)
+            return unit;
+        node = edge->node;
+    }
+}
+
 std::size_t FastSortKey::Append(std::string_view word, std::vector<std::uint8_t>& out) const {
     auto bytes = reinterpret_cast<const unsigned char*>(word.data());
     std::size_t n = word.size();
@@ -482,26 +511,8 @@ std::size_t FastSortKey::Append(std::string_view word, std::vector<std::uint8_t>
         unsigned char b = bytes[i];
         if (b == 0)
             break;
-        std::size_t unit = b, length = 1;
-        unsigned char second = i + 1 < n ? bytes[i + 1] : 0;
-        if (std::uint16_t node = steps_[firstStep_[b] * 256u + second]) {
-            for (std::size_t j = i + 1;;) {
-                const Node& at = nodes_[node];
-                if (at.unit >= 0) {
-                    unit = static_cast<std::size_t>(at.unit);
-                    length = j + 1 - i;
-                }
-                if (++j == n)
-                    break;
-                const Edge* edge = edges_.data() + at.firstEdge;
-                const Edge* last = edge + at.edgeCount;
-                while (edge != last && edge->byte != bytes[j])
-                    ++edge;
-                if (edge == last)
-                    break;
-                node = edge->node;
-            }
-        }
+        std::size_t length = 1;
+        std::size_t unit = UnitAt(bytes, i, n, length);
         const Unit& u = units_[unit];
         std::memcpy(p, u.weight[0], kMaxWeights);
         p += u.count[0];

@@ -92,6 +92,8 @@ class FastSortKey {
     bool RankWeights(const std::vector<std::vector<CollationElement>>& elements,
                      std::map<std::uint32_t, std::uint8_t> (&codeOf)[3]);
     bool BuildContractionTrie(const std::vector<std::string>& contractions);
+    std::size_t UnitAt(const unsigned char* bytes, std::size_t i, std::size_t n,
+                       std::size_t& length) const;
     std::vector<std::string> StartupWords() const;
     bool PassesStartupCheck(const UCollator* collator, const char16_t (&unicode)[256]) const;
     // The indices of words in key order, and for each pair of neighbours whether their
