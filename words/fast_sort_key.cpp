@@ -178,6 +178,28 @@ std::set<std::uint32_t> WeightsOf(const std::vector<std::vector<Element>>& eleme
     return weights;
 }
 
+// A key's first sixteen bytes as two numbers, and the word it belongs to.
+struct KeyItem {
+    std::uint64_t high, low;
+    std::uint32_t index;
+};
+
+// Spreads the items by their first key byte, so that each part can be sorted alone: the
+// sort's work shrinks by half. Returns where each part starts, and the end.
+std::vector<std::size_t> SpreadByFirstByte(std::vector<KeyItem>& items) {
+    std::vector<std::size_t> bucketStart(257, 0);
+    for (const KeyItem& item : items)
+        ++bucketStart[(item.high >> 56) + 1];
+    for (std::size_t b = 1; b <= 256; ++b)
+        bucketStart[b] += bucketStart[b - 1];
+    std::vector<KeyItem> spread(items.size());
+    std::vector<std::size_t> next(bucketStart.begin(), bucketStart.end() - 1);
+    for (const KeyItem& item : items)
+        spread[next[item.high >> 56]++] = item;
+    items.swap(spread);
+    return bucketStart;
+}
+
 }  // namespace
 
 // Ranks each level's weights. Primaries take 2..255; the other levels fold runs of the
@@ -554,11 +576,7 @@ void FastSortKey::OrderByKey(const std::vector<std::string>& words,
 
     // The first sixteen key bytes as two numbers settle nearly every comparison of the sort
     // (no key byte is 0, so the padding sorts a shorter key first, as memcmp and length do).
-    struct Item {
-        std::uint64_t high, low;
-        std::uint32_t index;
-    };
-    std::vector<Item> items(words.size());
+    std::vector<KeyItem> items(words.size());
     for (std::size_t i = 0; i < words.size(); ++i) {
         std::uint64_t part[2] = {0, 0};
         for (std::size_t k = 0; k < 16; ++k) {
@@ -571,7 +589,7 @@ void FastSortKey::OrderByKey(const std::vector<std::string>& words,
         return CompareKeys(keys.data() + starts[a], starts[a + 1] - starts[a],
                            keys.data() + starts[b], starts[b + 1] - starts[b]);
     };
-    auto less = [&](const Item& a, const Item& b) {
+    auto less = [&](const KeyItem& a, const KeyItem& b) {
         if (a.high != b.high)
             return a.high < b.high;
         if (a.low != b.low)
@@ -580,17 +598,7 @@ void FastSortKey::OrderByKey(const std::vector<std::string>& words,
                       starts[b.index + 1] - starts[b.index] > 16;
         return longer && compare(a.index, b.index) < 0;
     };
-    // Spread by the first key byte, then sort each part: the sort's work shrinks by half.
-    std::vector<std::size_t> bucketStart(257, 0);
-    for (const Item& item : items)
-        ++bucketStart[(item.high >> 56) + 1];
-    for (std::size_t b = 1; b <= 256; ++b)
-        bucketStart[b] += bucketStart[b - 1];
-    std::vector<Item> spread(items.size());
-    std::vector<std::size_t> next(bucketStart.begin(), bucketStart.end() - 1);
-    for (const Item& item : items)
-        spread[next[item.high >> 56]++] = item;
-    items.swap(spread);
+    std::vector<std::size_t> bucketStart = SpreadByFirstByte(items);
     for (std::size_t b = 0; b < 256; ++b)
         std::sort(items.begin() + static_cast<std::ptrdiff_t>(bucketStart[b]),
                   items.begin() + static_cast<std::ptrdiff_t>(bucketStart[b + 1]), less);
