@@ -22,6 +22,7 @@
 #include <unicode/ucol.h>
 
 #include "words/fast_sort_key.h"
+#include "words/windows_1250.h"
 #include "words/word_collation.h"
 #include "words/word_table.h"
 
@@ -191,15 +192,11 @@ int ProveAll() {
         std::printf("own keys refused at start-up: the collator's keys are in use\n");
         return 1;
     }
-    // The tables as the collation uses them, for their neighbour check.
-    char16_t unicode[256] = {};
-    for (int b = 1; b < 256; ++b)
-        unicode[b] = own.ToUnicode(Bytes({b}))[0];
     UErrorCode status = U_ZERO_ERROR;
     UCollator* collator = ucol_open("hu", &status);
     ucol_setStrength(collator, UCOL_TERTIARY);
     ucol_setAttribute(collator, UCOL_NORMALIZATION_MODE, UCOL_OFF, &status);
-    auto tables = kormoszi::FastSortKey::Derive(collator, unicode);
+    auto tables = kormoszi::FastSortKey::Derive(collator, kormoszi::Windows1250::Table().Units());
     ucol_close(collator);
     if (!tables) {
         std::printf("tables refused\n");

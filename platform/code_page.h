@@ -1,6 +1,6 @@
 #pragma once
-// Words are Windows-1250 bytes; the screen and the keyboard speak Unicode. The two
-// directions of that code page, worked out once from ICU's converter.
+// Words are Windows-1250 bytes; the screen and the keyboard speak Unicode. The core's
+// table of that code page in both directions, for QString.
 
 #include <QString>
 #include <optional>

@@ -15,13 +15,15 @@
 
 namespace kormoszi {
 
-namespace {
-
 // A collation element as the collator compares it at tertiary strength without case level
 // or case-first: primary, secondary and the tertiary weight without its case bits.
-struct Element {
+struct CollationElement {
     std::uint32_t weight[3];
 };
+
+namespace {
+
+using Element = CollationElement;
 
 // The collator's common secondary and tertiary weight: what nearly every letter carries.
 constexpr std::uint32_t kCommonWeight = 0x0500;
@@ -147,58 +149,82 @@ int CompareKeys(const std::uint8_t* a, std::size_t la, const std::uint8_t* b, st
     return la < lb ? -1 : la > lb ? 1 : 0;
 }
 
-}  // namespace
-
-std::shared_ptr<const FastSortKey> FastSortKey::Derive(const UCollator* collator,
-                                                       const char16_t (&unicode)[256]) {
-    if (collator == nullptr || !SettingsExpressible(collator))
-        return nullptr;
-    bool ok = false;
-    std::vector<std::string> contractions = ContractionWords(collator, unicode, ok);
-    if (!ok || contractions.size() > 0x7FFF - 256)  // units are numbered in 15 bits
-        return nullptr;
-    // The elements of every unit: unit 0 is the empty one, then the 255 bytes, then the
-    // contractions.
-    std::vector<std::vector<Element>> elements(1 + 255 + contractions.size());
-    std::vector<std::size_t> unitLength(elements.size(), 1);
+// The elements of every unit: unit 0 is the empty one, then the 255 bytes, then the
+// contractions; and how many bytes each unit spans.
+bool UnitElements(const UCollator* collator, const char16_t (&unicode)[256],
+                  const std::vector<std::string>& contractions,
+                  std::vector<std::vector<Element>>& elements,
+                  std::vector<std::size_t>& unitLength) {
+    elements.assign(1 + 255 + contractions.size(), {});
+    unitLength.assign(elements.size(), 1);
     for (int b = 1; b < 256; ++b)
         if (!ElementsOf(collator, std::u16string(1, unicode[b]), elements[b]))
-            return nullptr;
+            return false;
     for (std::size_t i = 0; i < contractions.size(); ++i) {
         unitLength[256 + i] = contractions[i].size();
         if (!ElementsOf(collator, Units(contractions[i], unicode), elements[256 + i]))
-            return nullptr;
+            return false;
     }
+    return true;
+}
 
-    auto key = std::shared_ptr<FastSortKey>(new FastSortKey);
-    key->contractionWords_ = contractions;
+// The distinct weights that the units carry on one level.
+std::set<std::uint32_t> WeightsOf(const std::vector<std::vector<Element>>& elements, int level) {
+    std::set<std::uint32_t> weights;
+    for (const auto& unit : elements)
+        for (const Element& e : unit)
+            if (e.weight[level] != 0)
+                weights.insert(e.weight[level]);
+    return weights;
+}
 
-    // Rank each level's weights. Primaries take 2..255; the other levels fold runs of the
-    // common weight, so their codes leave room for the run lengths between the weights
-    // below and above the common one.
-    std::map<std::uint32_t, std::uint8_t> codeOf[3];
+// A key's first sixteen bytes as two numbers, and the word it belongs to.
+struct KeyItem {
+    std::uint64_t high, low;
+    std::uint32_t index;
+};
+
+// Spreads the items by their first key byte, so that each part can be sorted alone: the
+// sort's work shrinks by half. Returns where each part starts, and the end.
+std::vector<std::size_t> SpreadByFirstByte(std::vector<KeyItem>& items) {
+    std::vector<std::size_t> bucketStart(257, 0);
+    for (const KeyItem& item : items)
+        ++bucketStart[(item.high >> 56) + 1];
+    for (std::size_t b = 1; b <= 256; ++b)
+        bucketStart[b] += bucketStart[b - 1];
+    std::vector<KeyItem> spread(items.size());
+    std::vector<std::size_t> next(bucketStart.begin(), bucketStart.end() - 1);
+    for (const KeyItem& item : items)
+        spread[next[item.high >> 56]++] = item;
+    items.swap(spread);
+    return bucketStart;
+}
+
+}  // namespace
+
+// Ranks each level's weights. Primaries take 2..255; the other levels fold runs of the
+// common weight, so their codes leave room for the run lengths between the weights below
+// and above the common one.
+bool FastSortKey::RankWeights(const std::vector<std::vector<Element>>& elements,
+                              std::map<std::uint32_t, std::uint8_t> (&codeOf)[3]) {
     for (int level = 0; level < 3; ++level) {
-        std::set<std::uint32_t> weights;
-        for (const auto& unit : elements)
-            for (const Element& e : unit)
-                if (e.weight[level] != 0)
-                    weights.insert(e.weight[level]);
+        std::set<std::uint32_t> weights = WeightsOf(elements, level);
         if (level == 0) {
             if (weights.size() > 254)
-                return nullptr;
+                return false;
             int code = 2;
             for (std::uint32_t w : weights)
                 codeOf[0][w] = static_cast<std::uint8_t>(code++);
             continue;
         }
         if (!weights.contains(kCommonWeight))
-            return nullptr;
+            return false;
         auto below = static_cast<int>(std::distance(weights.begin(), weights.find(kCommonWeight)));
         int above = static_cast<int>(weights.size()) - below - 1;
         int maxRun = (253 - below - above) / 2;
         if (maxRun < 1)
-            return nullptr;
-        Fold& fold = key->fold_[level];
+            return false;
+        Fold& fold = fold_[level];
         fold.maxRun = static_cast<std::uint8_t>(maxRun);
         fold.below = static_cast<std::uint8_t>(2 + below);
         fold.lowRun = fold.below;
@@ -214,6 +240,73 @@ std::shared_ptr<const FastSortKey> FastSortKey::Derive(const UCollator* collator
             }
         }
     }
+    return true;
+}
+
+// The contractions as a trie over bytes, read longest match first, as the collator does.
+bool FastSortKey::BuildContractionTrie(const std::vector<std::string>& contractions) {
+    std::vector<std::map<std::uint8_t, std::uint16_t>> children(1);
+    std::vector<std::int16_t> ending(1, -1);
+    std::uint16_t roots[256] = {};
+    for (std::size_t i = 0; i < contractions.size(); ++i) {
+        std::uint16_t* at = &roots[static_cast<unsigned char>(contractions[i][0])];
+        for (std::size_t k = 1;; ++k) {
+            if (*at == 0) {
+                if (children.size() >= 0x7FFF)
+                    return false;
+                *at = static_cast<std::uint16_t>(children.size());
+                children.emplace_back();
+                ending.push_back(-1);
+            }
+            if (k == contractions[i].size())
+                break;
+            at = &children[*at][static_cast<std::uint8_t>(contractions[i][k])];
+        }
+        ending[*at] = static_cast<std::int16_t>(256 + i);
+    }
+    nodes_.resize(children.size());
+    for (std::size_t n = 0; n < children.size(); ++n) {
+        if (children[n].size() > 255)
+            return false;
+        Node& node = nodes_[n];
+        node.unit = ending[n];
+        node.firstEdge = static_cast<std::uint16_t>(edges_.size());
+        node.edgeCount = static_cast<std::uint8_t>(children[n].size());
+        for (const auto& [byte, child] : children[n])
+            edges_.push_back({byte, child});
+    }
+    steps_.assign(256, 0);
+    for (int b = 0; b < 256; ++b) {
+        if (roots[b] == 0)
+            continue;
+        firstStep_[b] = static_cast<std::uint16_t>(steps_.size() / 256);
+        std::size_t row = steps_.size();
+        steps_.resize(row + 256, 0);
+        for (const auto& [byte, child] : children[roots[b]])
+            steps_[row + byte] = child;
+    }
+    return true;
+}
+
+std::shared_ptr<const FastSortKey> FastSortKey::Derive(const UCollator* collator,
+                                                       const char16_t (&unicode)[256]) {
+    if (collator == nullptr || !SettingsExpressible(collator))
+        return nullptr;
+    bool ok = false;
+    std::vector<std::string> contractions = ContractionWords(collator, unicode, ok);
+    if (!ok || contractions.size() > 0x7FFF - 256)  // units are numbered in 15 bits
+        return nullptr;
+    std::vector<std::vector<Element>> elements;
+    std::vector<std::size_t> unitLength;
+    if (!UnitElements(collator, unicode, contractions, elements, unitLength))
+        return nullptr;
+
+    auto key = std::shared_ptr<FastSortKey>(new FastSortKey);
+    key->contractionWords_ = contractions;
+
+    std::map<std::uint32_t, std::uint8_t> codeOf[3];
+    if (!key->RankWeights(elements, codeOf))
+        return nullptr;
 
     std::size_t most = 1;
     key->units_.resize(elements.size());
@@ -235,48 +328,8 @@ std::shared_ptr<const FastSortKey> FastSortKey::Derive(const UCollator* collator
     }
     key->maxPerByte_ = most;
 
-    // The contractions as a trie over bytes, read longest match first, as the collator does.
-    std::vector<std::map<std::uint8_t, std::uint16_t>> children(1);
-    std::vector<std::int16_t> ending(1, -1);
-    std::uint16_t roots[256] = {};
-    for (std::size_t i = 0; i < contractions.size(); ++i) {
-        std::uint16_t* at = &roots[static_cast<unsigned char>(contractions[i][0])];
-        for (std::size_t k = 1;; ++k) {
-            if (*at == 0) {
-                if (children.size() >= 0x7FFF)
-                    return nullptr;
-                *at = static_cast<std::uint16_t>(children.size());
-                children.emplace_back();
-                ending.push_back(-1);
-            }
-            if (k == contractions[i].size())
-                break;
-            at = &children[*at][static_cast<std::uint8_t>(contractions[i][k])];
-        }
-        ending[*at] = static_cast<std::int16_t>(256 + i);
-    }
-    key->nodes_.resize(children.size());
-    for (std::size_t n = 0; n < children.size(); ++n) {
-        if (children[n].size() > 255)
-            return nullptr;
-        Node& node = key->nodes_[n];
-        node.unit = ending[n];
-        node.firstEdge = static_cast<std::uint16_t>(key->edges_.size());
-        node.edgeCount = static_cast<std::uint8_t>(children[n].size());
-        for (const auto& [byte, child] : children[n])
-            key->edges_.push_back({byte, child});
-    }
-    key->steps_.assign(256, 0);
-    for (int b = 0; b < 256; ++b) {
-        if (roots[b] == 0)
-            continue;
-        key->firstStep_[b] = static_cast<std::uint16_t>(key->steps_.size() / 256);
-        std::size_t row = key->steps_.size();
-        key->steps_.resize(row + 256, 0);
-        for (const auto& [byte, child] : children[roots[b]])
-            key->steps_[row + byte] = child;
-    }
-
+    if (!key->BuildContractionTrie(contractions))
+        return nullptr;
     if (!key->PassesStartupCheck(collator, unicode))
         return nullptr;
     return key;
@@ -427,6 +480,35 @@ class FastSortKey::LevelWriter {
     std::size_t run_ = 0;
 };
 
+// The unit that starts at bytes[i]: the longest contraction there, else the byte alone;
+// sets length to the bytes it spans.
+std::size_t FastSortKey::UnitAt(const unsigned char* bytes, std::size_t i, std::size_t n,
+                                std::size_t& length) const {
+    unsigned char b = bytes[i];
+    std::size_t unit = b;
+    length = 1;
+    unsigned char second = i + 1 < n ? bytes[i + 1] : 0;
+    std::uint16_t node = steps_[firstStep_[b] * 256u + second];
+    if (node == 0)
+        return unit;
+    for (std::size_t j = i + 1;;) {
+        const Node& at = nodes_[node];
+        if (at.unit >= 0) {
+            unit = static_cast<std::size_t>(at.unit);
+            length = j + 1 - i;
+        }
+        if (++j == n)
+            return unit;
+        const Edge* edge = edges_.data() + at.firstEdge;
+        const Edge* last = edge + at.edgeCount;
+        while (edge != last && edge->byte != bytes[j])
+            ++edge;
+        if (edge == last)
+            return unit;
+        node = edge->node;
+    }
+}
+
 std::size_t FastSortKey::Append(std::string_view word, std::vector<std::uint8_t>& out) const {
     auto bytes = reinterpret_cast<const unsigned char*>(word.data());
     std::size_t n = word.size();
@@ -451,26 +533,8 @@ std::size_t FastSortKey::Append(std::string_view word, std::vector<std::uint8_t>
         unsigned char b = bytes[i];
         if (b == 0)
             break;
-        std::size_t unit = b, length = 1;
-        unsigned char second = i + 1 < n ? bytes[i + 1] : 0;
-        if (std::uint16_t node = steps_[firstStep_[b] * 256u + second]) {
-            for (std::size_t j = i + 1;;) {
-                const Node& at = nodes_[node];
-                if (at.unit >= 0) {
-                    unit = static_cast<std::size_t>(at.unit);
-                    length = j + 1 - i;
-                }
-                if (++j == n)
-                    break;
-                const Edge* edge = edges_.data() + at.firstEdge;
-                const Edge* last = edge + at.edgeCount;
-                while (edge != last && edge->byte != bytes[j])
-                    ++edge;
-                if (edge == last)
-                    break;
-                node = edge->node;
-            }
-        }
+        std::size_t length = 1;
+        std::size_t unit = UnitAt(bytes, i, n, length);
         const Unit& u = units_[unit];
         std::memcpy(p, u.weight[0], kMaxWeights);
         p += u.count[0];
@@ -512,11 +576,7 @@ void FastSortKey::OrderByKey(const std::vector<std::string>& words,
 
     // The first sixteen key bytes as two numbers settle nearly every comparison of the sort
     // (no key byte is 0, so the padding sorts a shorter key first, as memcmp and length do).
-    struct Item {
-        std::uint64_t high, low;
-        std::uint32_t index;
-    };
-    std::vector<Item> items(words.size());
+    std::vector<KeyItem> items(words.size());
     for (std::size_t i = 0; i < words.size(); ++i) {
         std::uint64_t part[2] = {0, 0};
         for (std::size_t k = 0; k < 16; ++k) {
@@ -529,7 +589,7 @@ void FastSortKey::OrderByKey(const std::vector<std::string>& words,
         return CompareKeys(keys.data() + starts[a], starts[a + 1] - starts[a],
                            keys.data() + starts[b], starts[b + 1] - starts[b]);
     };
-    auto less = [&](const Item& a, const Item& b) {
+    auto less = [&](const KeyItem& a, const KeyItem& b) {
         if (a.high != b.high)
             return a.high < b.high;
         if (a.low != b.low)
@@ -538,17 +598,7 @@ void FastSortKey::OrderByKey(const std::vector<std::string>& words,
                       starts[b.index + 1] - starts[b.index] > 16;
         return longer && compare(a.index, b.index) < 0;
     };
-    // Spread by the first key byte, then sort each part: the sort's work shrinks by half.
-    std::vector<std::size_t> bucketStart(257, 0);
-    for (const Item& item : items)
-        ++bucketStart[(item.high >> 56) + 1];
-    for (std::size_t b = 1; b <= 256; ++b)
-        bucketStart[b] += bucketStart[b - 1];
-    std::vector<Item> spread(items.size());
-    std::vector<std::size_t> next(bucketStart.begin(), bucketStart.end() - 1);
-    for (const Item& item : items)
-        spread[next[item.high >> 56]++] = item;
-    items.swap(spread);
+    std::vector<std::size_t> bucketStart = SpreadByFirstByte(items);
     for (std::size_t b = 0; b < 256; ++b)
         std::sort(items.begin() + static_cast<std::ptrdiff_t>(bucketStart[b]),
                   items.begin() + static_cast<std::ptrdiff_t>(bucketStart[b + 1]), less);

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,6 +21,8 @@
 struct UCollator;
 
 namespace kormoszi {
+
+struct CollationElement;  // the collator's weights of one element
 
 class FastSortKey {
   public:
@@ -85,6 +88,12 @@ class FastSortKey {
     static constexpr std::uint8_t kCommon = 0, kSeparator = 1;
 
     FastSortKey() = default;
+    // The steps of Derive; each false when the collator's data are beyond the tables.
+    bool RankWeights(const std::vector<std::vector<CollationElement>>& elements,
+                     std::map<std::uint32_t, std::uint8_t> (&codeOf)[3]);
+    bool BuildContractionTrie(const std::vector<std::string>& contractions);
+    std::size_t UnitAt(const unsigned char* bytes, std::size_t i, std::size_t n,
+                       std::size_t& length) const;
     std::vector<std::string> StartupWords() const;
     bool PassesStartupCheck(const UCollator* collator, const char16_t (&unicode)[256]) const;
     // The indices of words in key order, and for each pair of neighbours whether their

@@ -1,14 +1,13 @@
 #include "words/word_collation.h"
 
-#include <unicode/ucnv.h>
 #include <unicode/ucol.h>
 
 #include <atomic>
-#include <cstring>
 #include <map>
 #include <mutex>
 
 #include "words/fast_sort_key.h"
+#include "words/windows_1250.h"
 
 namespace kormoszi {
 
@@ -32,7 +31,7 @@ std::shared_ptr<const FastSortKey> OwnKeyFor(const std::string& locale, const UC
 }  // namespace
 
 WordCollation::WordCollation(std::string locale)
-    : locale_(std::move(locale)), ownKeysAllowed_(ownKeysAllowed) {}
+    : locale_(std::move(locale)), page_(Windows1250::Table()), ownKeysAllowed_(ownKeysAllowed) {}
 
 WordCollation::~WordCollation() {
     if (collator_ != nullptr)
@@ -58,26 +57,8 @@ UCollator* WordCollation::Collator() const {
         usable = U_SUCCESS(status);
     }
 
-    // The whole code page once, so a word converts by table lookup.
-    if (usable) {
-        UConverter* converter = ucnv_open("windows-1250", &status);
-        if (U_SUCCESS(status)) {
-            char bytes[256];
-            for (int i = 0; i < 256; ++i)
-                bytes[i] = static_cast<char>(i);
-            UChar units[256];
-            ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_SUBSTITUTE, nullptr, nullptr, nullptr,
-                                &status);
-            int32_t n = ucnv_toUChars(converter, units, 256, bytes, 256, &status);
-            usable = U_SUCCESS(status) && n == 256;
-            if (usable)
-                std::memcpy(unicode_, units, sizeof unicode_);
-            ucnv_close(converter);
-        } else {
-            usable = false;
-        }
-    }
-    if (!usable) {
+    // Words convert by table lookup; without the code page no word can be compared.
+    if (!usable || !page_.Loaded()) {
         if (collator != nullptr)
             ucol_close(collator);
         failed_ = true;
@@ -86,7 +67,7 @@ UCollator* WordCollation::Collator() const {
     // The choice of keys comes with the collator, so no key is ever made before it.
     std::unique_ptr<UCollator, void (*)(UCollator*)> opened(collator, ucol_close);
     if (ownKeysAllowed_)
-        ownKey_ = OwnKeyFor(locale_, collator, unicode_);
+        ownKey_ = OwnKeyFor(locale_, collator, page_.Units());
     collator_ = opened.release();
     return collator_;
 }
@@ -109,7 +90,7 @@ std::size_t WordCollation::ToUnicode(std::string_view word, char16_t* out) const
     for (char c : word) {
         if (c == '\0')
             break;
-        out[n++] = unicode_[static_cast<unsigned char>(c)];
+        out[n++] = page_.ToUnicode(static_cast<unsigned char>(c));
     }
     return n;
 }
@@ -181,7 +162,6 @@ std::unique_ptr<WordCollation> WordCollation::Clone() const {
     clone->collator_ = copy;
     clone->ownKeysAllowed_ = ownKeysAllowed_;
     clone->ownKey_ = ownKey_;
-    std::memcpy(clone->unicode_, unicode_, sizeof unicode_);
     return clone;
 }
 

@@ -14,6 +14,7 @@ struct UCollator;
 namespace kormoszi {
 
 class FastSortKey;
+class Windows1250;
 
 // The table error. Its only message in practice is "Invalid locale.".
 class ETableError : public std::runtime_error {
@@ -69,12 +70,12 @@ class WordCollation {
     std::size_t ToUnicode(std::string_view word, char16_t* out) const;
 
     std::string locale_;
+    const Windows1250& page_;
     mutable UCollator* collator_ = nullptr;
     bool ownKeysAllowed_;
     mutable std::shared_ptr<const FastSortKey> ownKey_;  // null: the collator's keys
     mutable bool failed_ = false;
     bool unavailable_ = false;
-    mutable char16_t unicode_[256] = {};
 };
 
 }  // namespace kormoszi

@@ -1,7 +1,7 @@
 #pragma once
-// The in-memory table of one length's words: records seen through the insertion order
-// and, once sorted, the Hungarian sort order; a cursor, an edit buffer and a small state
-// machine; nearest search; five events for the window and change notices for the grid.
+// The in-memory table of one length's words: a cursor, a view window, an edit buffer and
+// a small state machine in front of the word store (records, orders, nearest search); five
+// events for the window and change notices for the grid.
 //
 //   file -> BeginInsert/SetWordText/PostRecord -> SortBy -> cursor, search, edits
 //                                                      \-> notices -> grid pulls the view window
@@ -14,8 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "words/block_list.h"
 #include "words/word_collation.h"
+#include "words/word_record.h"
+#include "words/word_store.h"
 
 namespace kormoszi {
 
@@ -33,7 +34,7 @@ struct TableLink {
 class WordTable {
   public:
     // Longest word the field holds, in bytes.
-    static constexpr std::size_t kFieldSize = 7;
+    static constexpr std::size_t kFieldSize = kWordFieldSize;
 
     explicit WordTable(std::string locale = "hu");
     WordTable(const WordTable&) = delete;
@@ -99,87 +100,40 @@ class WordTable {
     int ViewWindowSlot() const;
     std::string ViewWindowWord(int slot) const;
 
-    WordCollation& Collation() { return collation_; }
+    WordCollation& Collation() { return store_.Collation(); }
 
     std::function<void(WordTable&)> AfterInsert, AfterEdit, BeforePost, AfterPost, AfterCancel;
 
   private:
-    struct Record {
-        char word[kFieldSize + 1];
-        std::uint32_t keyPos;    // where the sort key starts in the key store
-        std::uint8_t keyLength;  // 0 when no key was made yet
-        std::uint8_t flags;      // kHasValue, kAlive, kHasKey
-    };
-    static constexpr std::uint8_t kHasValue = 1, kAlive = 2, kHasKey = 4;
-    static constexpr std::size_t kScanLimit = 20;
-
-    // Sort keys live in fixed chunks, so growing never copies what is stored.
-    class KeyStore {
-      public:
-        static constexpr std::size_t kChunkBits = 20, kChunkSize = std::size_t{1} << kChunkBits;
-        std::uint32_t Add(const std::uint8_t* key, std::size_t length);
-        const std::uint8_t* At(std::uint32_t pos) const {
-            return chunks_[pos >> kChunkBits].get() + (pos & (kChunkSize - 1));
-        }
-        void Clear() {
-            chunks_.clear();
-            used_ = 0;
-        }
-
-      private:
-        std::vector<std::unique_ptr<std::uint8_t[]>> chunks_;
-        std::size_t used_ = 0;  // in the last chunk
-    };
-
     bool IsOpen() const { return state_ != TableState::Inactive; }
     bool IsEditing() const {
         return state_ == TableState::Editing || state_ == TableState::Inserting;
     }
-    const BlockList& CurrentOrder() const { return sorted_ ? sortOrder_ : rowOrder_; }
-    int OrderCount() const { return static_cast<int>(CurrentOrder().size()); }
+    int OrderCount() const { return static_cast<int>(store_.Count()); }
     int EffectiveCount() const;  // with the row being inserted
     bool HasCurrent() const;
+    void RequireOpen(const char* operation) const;
 
+    // Notices and events.
     void Notify(TableNotice notice, int info = 0);
     void SetState(TableState state);
     void Fire(const std::function<void(WordTable&)>& event);
     void Settle();
+
+    // Cursor and view window.
     int PreferredSlot() const;
-    void Resync(long position, int slot);
     void FillWindow(int slot);
+    void Resync(long position, int slot);
+    void ShiftWindow();
+    void AnnounceMove(long oldTop, int oldCount);
     int MoveCursorBy(long n);
-    void RequireOpen(const char* operation) const;
 
-    // Sort keys and the orders that compare by them.
-    std::string_view Word(std::uint32_t id) const;
-    std::string_view BufferWord() const;
-    void StoreKey(Record& record, const std::vector<std::uint8_t>& key);
-    void StoreKey(Record& record, const std::uint8_t* key, std::size_t length);
-    void MakeMissingKeys();
-    std::size_t LowerBound(const std::uint8_t* key, std::size_t length) const;
-    std::size_t FindInSortOrder(std::uint32_t id);
-    std::size_t FindInRowOrder(std::uint32_t id) const;
-    long NearestPosition(std::string_view text);
-    long FirstBeginningWith(std::string_view text, long found);
-    void EnsureByteIndex();
-    std::size_t ByteLowerBound(std::string_view text) const;
-    void ByteIndexInsert(std::uint32_t id);
-    void ByteIndexErase(std::uint32_t id);
-
-    WordCollation collation_;
+    WordStore store_;
     TableState state_ = TableState::Inactive;
-
-    std::vector<Record> records_;  // by identifier; removed records stay as tombstones
-    KeyStore keys_;
-    BlockList rowOrder_;   // __MT__ROWORDER: identifiers ascending
-    BlockList sortOrder_;  // __MT__DEFSORT
-    bool sorted_ = false;
-    BlockList byteOrder_;  // by raw bytes, for the prefix promise of the search
-    bool byteIndexValid_ = false;
 
     long position_ = 0;  // cursor in the current order (== count while inserting)
     bool atEnd_ = true;
-    Record buffer_{};  // the edit buffer
+    WordValue buffer_;  // the edit buffer
     bool modified_ = false;
 
     std::vector<TableLink*> links_;

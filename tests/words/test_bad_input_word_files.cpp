@@ -13,6 +13,7 @@
 
 #include "platform/file_access.h"
 #include "platform/test_file_helpers.h"
+#include "support/words_in_order.h"
 #include "words/word_file.h"
 #include "words/word_table.h"
 
@@ -23,13 +24,6 @@ using test::FileErrorOf;
 using test::ReadBytes;
 using test::ScratchDir;
 using test::WriteBytes;
-
-std::vector<std::string> Words(WordTable& table) {
-    std::vector<std::string> words;
-    for (table.MoveFirst(); !table.AtEnd(); table.MoveNext())
-        words.push_back(table.WordText());
-    return words;
-}
 
 long PeakMemoryKb() {
     rusage usage{};
@@ -105,7 +99,7 @@ TEST_F(BadWordFile, SymbolicLinkLoopFailsBothWaysAndStaysALink) {
         EXPECT_GT(::readlink(name.c_str(), target, sizeof target - 1), 0) << name;
     }
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a", "b", "len3.txt"}));
-    EXPECT_EQ(Words(table), std::vector<std::string>{"abc"});
+    EXPECT_EQ(testing::WordsInOrder(table), std::vector<std::string>{"abc"});
 }
 
 // The game directory named in the settings is a file: 3 "Invalid filename" both ways,
@@ -119,7 +113,7 @@ TEST_F(BadWordFile, GameDirectoryThatIsAFile) {
     Load();
     EXPECT_EQ(FileErrorOf([&] { WriteWordFile(table, inside, 3); }), 3);
     EXPECT_EQ(ReadBytes(game), "not a directory");
-    EXPECT_EQ(Words(table), (std::vector<std::string>{"abc", "xyz"}));
+    EXPECT_EQ(testing::WordsInOrder(table), (std::vector<std::string>{"abc", "xyz"}));
 }
 
 // Between the load and the save the game directory is removed, or replaced by a file:
@@ -138,7 +132,7 @@ TEST_F(BadWordFile, GameDirectoryGoneBetweenLoadAndSave) {
     WriteBytes(game, "");
     EXPECT_EQ(FileErrorOf([&] { WriteWordFile(table, name, 3); }), 3);
     EXPECT_EQ(ReadBytes(game), "");
-    EXPECT_EQ(Words(table), (std::vector<std::string>{"abc", "xyz"}));
+    EXPECT_EQ(testing::WordsInOrder(table), (std::vector<std::string>{"abc", "xyz"}));
 
     ASSERT_EQ(::unlink(game.c_str()), 0);
     ASSERT_EQ(::mkdir(game.c_str(), 0755), 0);
@@ -198,7 +192,7 @@ TEST_F(BadWordFile, FileReplacedByAnotherProgramBetweenLoadAndSave) {
     EXPECT_TRUE(S_ISFIFO(link.st_mode));
     EXPECT_EQ(entries(), std::vector<std::string>{"len3.txt"});
 
-    EXPECT_EQ(Words(table), (std::vector<std::string>{"abc", "xyz"}));
+    EXPECT_EQ(testing::WordsInOrder(table), (std::vector<std::string>{"abc", "xyz"}));
 }
 
 }  // namespace

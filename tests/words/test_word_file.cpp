@@ -10,6 +10,7 @@
 
 #include "platform/file_access.h"
 #include "platform/test_file_helpers.h"
+#include "support/words_in_order.h"
 
 namespace kormoszi {
 namespace {
@@ -18,14 +19,6 @@ using test::FileErrorOf;
 using test::ReadBytes;
 using test::ScratchDir;
 using test::WriteBytes;
-
-// The table's words in cursor order.
-std::vector<std::string> Words(WordTable& table) {
-    std::vector<std::string> words;
-    for (table.MoveFirst(); !table.AtEnd(); table.MoveNext())
-        words.push_back(table.WordText());
-    return words;
-}
 
 class WordFileTest : public ::testing::Test {
   protected:
@@ -44,7 +37,8 @@ class WordFileTest : public ::testing::Test {
 
 TEST_F(WordFileTest, ReadsInFileOrderAndWritesInCursorOrder) {
     Load("dddcccbbbabcaaa", 3);
-    EXPECT_EQ(Words(table), (std::vector<std::string>{"ddd", "ccc", "bbb", "abc", "aaa"}));
+    EXPECT_EQ(testing::WordsInOrder(table),
+              (std::vector<std::string>{"ddd", "ccc", "bbb", "abc", "aaa"}));
     table.SortBy("szo");
     WriteWordFile(table, dir / name, 3);
     EXPECT_EQ(ReadBytes(dir / name), "aaaabcbbbcccddd");
@@ -61,7 +55,7 @@ TEST_F(WordFileTest, IncompleteLastWordPostsTheOthersThenFailsWith100) {
         EXPECT_EQ(error.Code(), 100);
         EXPECT_STREQ(error.what(), "Read beyond end of file");
     }
-    EXPECT_EQ(Words(table), (std::vector<std::string>{"abc", "def"}));
+    EXPECT_EQ(testing::WordsInOrder(table), (std::vector<std::string>{"abc", "def"}));
     EXPECT_EQ(test::OpenDescriptorCount(), before);
 }
 
@@ -77,15 +71,16 @@ TEST_F(WordFileTest, BytesComeBackUnchanged) {
     const std::string bytes =
         std::string("\xE1rv\xFB") + "t\xF5ke" + std::string("ab\0\0", 4) + "\xC9g\xE9s";
     Load(bytes, 4);
-    EXPECT_EQ(Words(table)[0], "\xE1rv\xFB");
-    EXPECT_EQ(Words(table)[2], "ab");
+    EXPECT_EQ(testing::WordsInOrder(table)[0], "\xE1rv\xFB");
+    EXPECT_EQ(testing::WordsInOrder(table)[2], "ab");
     WriteWordFile(table, dir / name, 4);
     EXPECT_EQ(ReadBytes(dir / name), bytes);
 
     table.CloseTable();
     table.OpenTable();
     Load(std::string("x\0yz", 4), 4);
-    EXPECT_EQ(Words(table), std::vector<std::string>{"x"}) << "the word ends at the NUL";
+    EXPECT_EQ(testing::WordsInOrder(table), std::vector<std::string>{"x"})
+        << "the word ends at the NUL";
     WriteWordFile(table, dir / name, 4);
     EXPECT_EQ(ReadBytes(dir / name), std::string("x\0\0\0", 4));
 }

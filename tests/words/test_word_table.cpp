@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/words_in_order.h"
 #include "words/word_table.h"
 
 namespace kormoszi {
@@ -55,13 +56,6 @@ void Load(WordTable& t, const std::vector<std::string>& words, bool sort = true)
     }
 }
 
-std::vector<std::string> Visit(WordTable& t) {
-    std::vector<std::string> out;
-    for (t.MoveFirst(); !t.AtEnd(); t.MoveNext())
-        out.push_back(t.WordText());
-    return out;
-}
-
 using Words = std::vector<std::string>;
 
 TEST(WordTable, LoadSortAndVisit) {
@@ -69,7 +63,7 @@ TEST(WordTable, LoadSortAndVisit) {
     EXPECT_EQ(t.State(), TableState::Inactive);
     Load(t, {"ccc", "aaa", "bbb"}, false);
     EXPECT_EQ(t.CountRecords(), 3);
-    EXPECT_EQ(Visit(t), (Words{"ccc", "aaa", "bbb"}));
+    EXPECT_EQ(testing::WordsInOrder(t), (Words{"ccc", "aaa", "bbb"}));
 
     t.SortBy("szo");
     t.MoveFirst();
@@ -91,7 +85,7 @@ TEST(WordTable, LoadSortAndVisit) {
     // No sort order survives: new words keep insertion order until sorted again.
     Add(t, "b");
     Add(t, "a");
-    EXPECT_EQ(Visit(t), (Words{"b", "a"}));
+    EXPECT_EQ(testing::WordsInOrder(t), (Words{"b", "a"}));
 }
 
 TEST(WordTable, PostChangeDeleteAndCancelKeepTheOrder) {
@@ -100,7 +94,7 @@ TEST(WordTable, PostChangeDeleteAndCancelKeepTheOrder) {
 
     Add(t, "abc");  // the cursor goes to the last record, not to the new word
     EXPECT_EQ(t.WordText(), "ccc");
-    EXPECT_EQ(Visit(t), (Words{"aaa", "abc", "bbb", "ccc"}));
+    EXPECT_EQ(testing::WordsInOrder(t), (Words{"aaa", "abc", "bbb", "ccc"}));
     EXPECT_TRUE(t.SeekNearest("abc"));
     EXPECT_EQ(t.WordText(), "abc");
 
@@ -110,7 +104,7 @@ TEST(WordTable, PostChangeDeleteAndCancelKeepTheOrder) {
     t.SetWordText("ddd");
     t.PostRecord();
     EXPECT_EQ(t.WordText(), "ccc");  // the record now at the old place
-    EXPECT_EQ(Visit(t), (Words{"aaa", "ccc", "ddd"}));
+    EXPECT_EQ(testing::WordsInOrder(t), (Words{"aaa", "ccc", "ddd"}));
 
     Load(t, {"aaa", "bbb", "ccc"});
     t.SeekNearest("ccc");
@@ -139,7 +133,7 @@ TEST(WordTable, PostChangeDeleteAndCancelKeepTheOrder) {
     t.SetWordText("zzz");
     t.CancelRecord();
     EXPECT_EQ(t.WordText(), "aaa");
-    EXPECT_EQ(Visit(t), (Words{"aaa", "bbb", "ccc"}));
+    EXPECT_EQ(testing::WordsInOrder(t), (Words{"aaa", "bbb", "ccc"}));
 
     Load(t, {});
     t.BeginInsert();
@@ -149,19 +143,19 @@ TEST(WordTable, PostChangeDeleteAndCancelKeepTheOrder) {
     // Equal words are two records; the new one comes first among them.
     Load(t, {"aaa", "bbb", "ccc"});
     Add(t, "bbb");
-    EXPECT_EQ(Visit(t), (Words{"aaa", "bbb", "bbb", "ccc"}));
+    EXPECT_EQ(testing::WordsInOrder(t), (Words{"aaa", "bbb", "bbb", "ccc"}));
     EXPECT_EQ(t.CountRecords(), 4);
     // Case makes different words.
     Add(t, "Aaa");
-    EXPECT_EQ(Visit(t), (Words{"aaa", "Aaa", "bbb", "bbb", "ccc"}));
+    EXPECT_EQ(testing::WordsInOrder(t), (Words{"aaa", "Aaa", "bbb", "bbb", "ccc"}));
 }
 
 TEST(WordTable, SetWordTextCutsAndEmptySortsFirst) {
     WordTable t;
     Load(t, {"abcdefghij", std::string("ab\0c", 4), "b"});
-    EXPECT_EQ(Visit(t), (Words{"ab", "abcdefg", "b"}));
+    EXPECT_EQ(testing::WordsInOrder(t), (Words{"ab", "abcdefg", "b"}));
     Add(t, "");
-    EXPECT_EQ(Visit(t).front(), "");
+    EXPECT_EQ(testing::WordsInOrder(t).front(), "");
     EXPECT_EQ(t.CountRecords(), 4);
 }
 
@@ -325,6 +319,12 @@ TEST(WordTable, ViewWindowFollowsTheCursor) {
     EXPECT_EQ(t.RecordNumber(), 100);
     EXPECT_EQ(t.ViewWindowSlot(), 4);
     EXPECT_EQ(t.ViewWindowWord(0), "w1095");
+    log.Take();
+    t.MoveNext();  // finds no further record: the views still hear of the step, once
+    EXPECT_EQ(log.Take(), "Settle Scroll(0)");
+    EXPECT_TRUE(t.AtEnd());
+    t.MoveNext();
+    EXPECT_EQ(log.Take(), "Settle");
     t.GoToRecordNumber(50);
     EXPECT_EQ(t.WordText(), "w1049");
     EXPECT_EQ(t.ViewWindowWord(t.ViewWindowSlot()), "w1049");
@@ -362,13 +362,13 @@ TEST(WordTable, InvalidLocaleLeavesTheTableAsItWas) {
     EXPECT_THROW(t.SeekNearest("a"), ETableError);  // settles by posting
     t.Collation().SetUnavailable(false);
     t.PostRecord();
-    EXPECT_EQ(Visit(t), (Words{"aaa", "bbb", "ccc"}));
+    EXPECT_EQ(testing::WordsInOrder(t), (Words{"aaa", "bbb", "ccc"}));
 
     // A sort that cannot be made keeps the loaded words in file order.
     WordTable missing("zz_NOWHERE");
     Load(missing, {"b", "a"}, false);
     EXPECT_THROW(missing.SortBy("szo"), ETableError);
-    EXPECT_EQ(Visit(missing), (Words{"b", "a"}));
+    EXPECT_EQ(testing::WordsInOrder(missing), (Words{"b", "a"}));
 }
 
 TEST(WordTable, MisuseIsRefusedWithoutHarm) {
@@ -379,7 +379,7 @@ TEST(WordTable, MisuseIsRefusedWithoutHarm) {
     Load(t, {"aaa"});
     EXPECT_THROW(t.PostRecord(), std::logic_error);
     EXPECT_THROW(t.SetWordText("x"), std::logic_error);
-    EXPECT_EQ(Visit(t), (Words{"aaa"}));
+    EXPECT_EQ(testing::WordsInOrder(t), (Words{"aaa"}));
     EXPECT_TRUE(t.CanModify());
 }
 
@@ -394,7 +394,7 @@ TEST(WordTable, LargeLoadSortsLikeTheCollator) {
     }
     WordTable t;
     Load(t, words);
-    Words seen = Visit(t);
+    Words seen = testing::WordsInOrder(t);
     ASSERT_EQ(seen.size(), words.size());
     WordCollation c;
     for (std::size_t k = 0; k + 1 < seen.size(); ++k)
@@ -438,7 +438,7 @@ TEST(WordTable, RandomOperationsAgreeWithAModel) {
             std::string prefix = randomWord().substr(0, 1 + rng() % 3);
             ASSERT_TRUE(t.SeekNearest(prefix));
             std::string found = t.WordText();
-            Words sorted = Visit(t);
+            Words sorted = testing::WordsInOrder(t);
             auto firstWithPrefix = std::find_if(sorted.begin(), sorted.end(),
                                                 [&](auto& w) { return w.starts_with(prefix); });
             if (firstWithPrefix != sorted.end()) {
@@ -446,7 +446,7 @@ TEST(WordTable, RandomOperationsAgreeWithAModel) {
             }
         }
         if (i % 500 == 0 || i > 5900) {
-            Words seen = Visit(t);
+            Words seen = testing::WordsInOrder(t);
             ASSERT_EQ(static_cast<int>(seen.size()), t.CountRecords());
             for (std::size_t k = 0; k + 1 < seen.size(); ++k)
                 ASSERT_LE(c.Compare(seen[k], seen[k + 1]), 0) << seen[k] << " " << seen[k + 1];
