@@ -24,6 +24,7 @@
 #include "qstring_print.h"
 #include "settings/directory_picker.h"
 #include "settings/path_label.h"
+#include "settings/working_directory.h"
 
 using kormoszi::DirectoryPicker;
 using kormoszi::EInOutError;
@@ -390,6 +391,45 @@ TEST_F(DirectoryPickerTest, UnreachableInitialDirectoryRaisesBeforeTheDialog) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0)
         << "1: no error, 2: another code, 3: could not drop root, 4: the dialog was shown";
+}
+
+// In a chroot or a container the mount table may list no volume for the directories in
+// use: they lie under "/" and open as anywhere else. A listed volume that is not ready
+// still refuses before the dialog is shown.
+TEST_F(DirectoryPickerTest, DirectoryWithoutAListedVolumeOpensUnderTheRoot) {
+    using kormoszi::VolumeEntry;
+    struct Restore {
+        kormoszi::VolumeLookup Saved;
+        ~Restore() { kormoszi::SetVolumeLookup(Saved); }
+    } restore{kormoszi::SetVolumeLookup(
+        [](const QString&) -> std::optional<VolumeEntry> { return std::nullopt; })};
+    const QString games = MakeDir("games");
+    DirectoryPicker picker;
+    picker.SetInitialDir(games + "/");
+    QString drive;
+    EXPECT_TRUE(Run(picker, [&](QDialog* dialog) {
+        drive = Child<QComboBox>(dialog, "DriveList")->currentData().toString();
+        QTest::keyClick(DirList(dialog), Qt::Key_Return);
+    }));
+    EXPECT_EQ(picker.Directory(), games);
+    EXPECT_EQ(drive, "/");
+
+    kormoszi::SetVolumeLookup([](const QString&) -> std::optional<VolumeEntry> {
+        return VolumeEntry{QStringLiteral("/"), false};
+    });
+    QTimer shown;  // closes a dialog that should not have come up
+    QObject::connect(&shown, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    shown.start(50);
+    int code = 0;
+    try {
+        picker.Execute();
+    } catch (const EInOutError& error) {
+        code = error.Code();
+    }
+    EXPECT_EQ(code, 1005);
 }
 
 }  // namespace
