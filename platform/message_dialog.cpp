@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/error_report.h"
+#include "platform/window_placement.h"
 
 namespace kormoszi {
 namespace {
@@ -91,20 +92,6 @@ QString NormalisedLineBreaks(QString text) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(u'\r', u'\n');
     return text;
-}
-
-// The window manager adds the frame only once a window is mapped, so the frame of a new
-// dialog is estimated from the windows that are already shown.
-QSize FrameExtent() {
-    QSize extent;
-    for (const QWidget* window : QApplication::topLevelWidgets()) {
-        if (!window->isVisible() || window->windowType() == Qt::Popup)
-            continue;
-        const QSize extra = window->frameGeometry().size() - window->size();
-        if ((extra.width() > 0 || extra.height() > 0) && extra.width() < 50 && extra.height() < 100)
-            extent = extent.expandedTo(extra);
-    }
-    return extent;
 }
 
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs | Qt::TextShowMnemonic;
@@ -304,25 +291,11 @@ TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButt
 }
 
 void TMessageForm::PlaceOnScreen() {
-    QScreen* screen = QGuiApplication::primaryScreen();
+    const QScreen* screen = QGuiApplication::primaryScreen();
     if (const QWidget* active = QApplication::activeWindow())
         screen = active->screen();
-    if (!screen)
-        return;
-    // The window is made now so that the frame it gets is counted in the centring.
     setWindowModality(Qt::ApplicationModal);
-    create();
-    QSize frame = FrameExtent();
-    if (const QWindow* window = windowHandle()) {
-        const QMargins margins = window->frameMargins();
-        frame = frame.expandedTo(
-            QSize(margins.left() + margins.right(), margins.top() + margins.bottom()));
-    }
-    const QRect area = screen->geometry();
-    const QSize outer = size() + frame;
-    const int left = std::max(0, (area.width() - outer.width()) / 2);
-    const int top = std::max(0, (area.height() - outer.height()) / 2);
-    move(area.x() + left, area.y() + top);
+    CentreOnScreen(this, screen);
 }
 
 bool TMessageForm::event(QEvent* event) {
@@ -361,9 +334,9 @@ bool TMessageForm::HandleKey(const QKeyEvent& key, bool act) {
     switch (key.key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter: {
-            if (!plain)
-                return false;
-            if (!act)
+            // Taken also with Shift, Ctrl or Alt held, when it does nothing: the focused
+            // button would press itself otherwise.
+            if (!act || !plain)
                 return true;
             int result = FDefaultResult;
             for (const Button& button : FButtons)

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "platform/error_report.h"
+#include "platform/window_placement.h"
 #include "settings/directory_list.h"
 #include "settings/drive_list.h"
 #include "settings/path_label.h"
@@ -106,12 +107,7 @@ TSelectDirDlg::TSelectDirDlg(QWidget* parent)
 
     FormCreate();
 
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen) {
-        const QRect area = screen->geometry();
-        move(area.left() + area.width() / 2 - width() / 2,
-             area.top() + area.height() / 2 - height() / 2);
-    }
+    CentreOnScreen(this, QGuiApplication::primaryScreen());
 }
 
 void TSelectDirDlg::FormCreate() {

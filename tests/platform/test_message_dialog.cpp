@@ -98,6 +98,16 @@ TEST(MessageDialog, EnterEscAltF4AndTheCloseBox) {
     }
 }
 
+// Shift+Enter and the like are not Enter: the question stays open until Esc answers it.
+TEST(MessageDialog, EnterWithShiftCtrlOrAltPressesNothing) {
+    for (Qt::KeyboardModifier modifier : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier})
+        EXPECT_EQ(Answer(MessageType::Confirmation, kYesNo,
+                         {{Qt::Key_Return, modifier},
+                          {Qt::Key_Enter, modifier | Qt::KeypadModifier},
+                          {Qt::Key_Escape, {}}}),
+                  7);
+}
+
 TEST(MessageDialog, AcceleratorLettersPressTheirButtonWithOrWithoutAltInEitherCase) {
     for (Qt::KeyboardModifiers modifiers :
          {Qt::KeyboardModifiers(), Qt::KeyboardModifiers(Qt::ShiftModifier),
