@@ -240,12 +240,8 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::CenterOnScreen() {
-    const QScreen* desktop = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
-    if (desktop == nullptr)
-        return;
-    QRect outer = frameGeometry();
-    outer.moveCenter(desktop->geometry().center());
-    move(outer.topLeft());
+    kormoszi::CentreOnScreen(this,
+                             screen() != nullptr ? screen() : QGuiApplication::primaryScreen());
 }
 
 // ------------------------------------------------------------------ program flow

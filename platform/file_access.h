@@ -12,6 +12,8 @@
 
 namespace kormoszi {
 
+class SafeReplace;
+
 // The file layer's own codes, each with a fixed text; every other code is "I/O error %d".
 namespace FileCode {
 constexpr int kFileNotFound = 2;      // "File not found"
@@ -123,7 +125,6 @@ class RecordFile {
 
   private:
     enum class Mode { Closed, Reading, Writing };
-    struct Replacement;
 
     void CheckName() const;
     void ReadSlow(void* buffer, std::size_t size);
@@ -141,7 +142,7 @@ class RecordFile {
     int fd_ = -1;  // while reading
     std::vector<char> buffer_;
     std::size_t bufferPos_ = 0, bufferEnd_ = 0;
-    std::unique_ptr<Replacement> replacement_;  // while writing
+    std::unique_ptr<SafeReplace> replacement_;  // while writing
 };
 
 }  // namespace kormoszi

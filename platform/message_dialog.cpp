@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/error_report.h"
+#include "platform/window_placement.h"
 
 namespace kormoszi {
 namespace {
@@ -93,20 +94,6 @@ QString NormalisedLineBreaks(QString text) {
     return text;
 }
 
-// The window manager adds the frame only once a window is mapped, so the frame of a new
-// dialog is estimated from the windows that are already shown.
-QSize FrameExtent() {
-    QSize extent;
-    for (const QWidget* window : QApplication::topLevelWidgets()) {
-        if (!window->isVisible() || window->windowType() == Qt::Popup)
-            continue;
-        const QSize extra = window->frameGeometry().size() - window->size();
-        if ((extra.width() > 0 || extra.height() > 0) && extra.width() < 50 && extra.height() < 100)
-            extent = extent.expandedTo(extra);
-    }
-    return extent;
-}
-
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs | Qt::TextShowMnemonic;
 
 QString WithoutTrailingSpaces(QString line) {
@@ -174,6 +161,8 @@ class TMessageText : public QLabel {
 
 }  // namespace
 
+struct MessageLayout;
+
 // The dialog of one call: laid out for its message in the constructor, answered from the
 // keyboard on key down (so the release goes to whatever has the focus afterwards) or by a
 // click or the Space bar on release.
@@ -199,6 +188,8 @@ class TMessageForm : public QDialog {
     bool HandleKey(const QKeyEvent& key, bool act);
     void CopyToClipboard() const;
     QString ClipboardText() const;
+    void AddImage(const MessageLayout& layout, bool warning);
+    void AddButtons(const MessageLayout& layout, MessageButtons buttons, const QFont& font);
     void PlaceOnScreen();
 
     QString FMessage;
@@ -206,6 +197,51 @@ class TMessageForm : public QDialog {
     int FDefaultResult = 0;
     int FCancelResult = mrCancel;
 };
+
+// Where everything of one dialog goes, from the base units of its font.
+struct MessageLayout {
+    int HorizontalMargin, VerticalMargin, HorizontalSpacing;
+    int ButtonWidth, ButtonHeight, ButtonSpacing, ButtonTop;
+    QString Lines;  // the message as wrapped
+    QSize Text;
+    int RowWidth, ClientWidth, ClientHeight;
+};
+
+MessageLayout LayOut(const QString& message, MessageButtons buttons, const QFontMetrics& metrics) {
+    const int unitX = metrics.horizontalAdvance(
+                          QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                      52;
+    const int unitY = metrics.height();
+    MessageLayout layout{};
+    layout.HorizontalMargin = MulDiv(8, unitX, 4);
+    layout.VerticalMargin = MulDiv(8, unitY, 8);
+    layout.HorizontalSpacing = MulDiv(10, unitX, 4);
+    const int verticalSpacing = MulDiv(10, unitY, 8);
+    layout.ButtonHeight = MulDiv(14, unitY, 8);
+    layout.ButtonSpacing = MulDiv(4, unitX, 4);
+
+    layout.ButtonWidth = MulDiv(50, unitX, 4);
+    int buttonCount = 0;
+    for (std::size_t kind = 0; kind < kButtonKinds.size(); ++kind) {
+        if (!buttons.testFlag(kButtonKinds[kind].Button))
+            continue;
+        layout.ButtonWidth = std::max(layout.ButtonWidth, CaptionWidth(kind, metrics) + 8);
+        ++buttonCount;
+    }
+
+    QScreen* primary = QGuiApplication::primaryScreen();
+    const int wrapWidth = primary ? primary->geometry().width() / 2 : 0;
+    layout.Lines = WrapAtSpaces(message, wrapWidth, metrics);
+    layout.Text = TMessageText::Measure(layout.Lines, metrics);
+    const int blockWidth = layout.Text.width() + kIconSize + layout.HorizontalSpacing;
+    const int blockHeight = std::max(layout.Text.height(), kIconSize);
+    layout.RowWidth = buttonCount * layout.ButtonWidth + (buttonCount - 1) * layout.ButtonSpacing;
+    layout.ClientWidth = std::max(blockWidth, layout.RowWidth) + 2 * layout.HorizontalMargin;
+    layout.ClientHeight =
+        blockHeight + layout.ButtonHeight + verticalSpacing + 2 * layout.VerticalMargin;
+    layout.ButtonTop = blockHeight + layout.VerticalMargin + verticalSpacing;
+    return layout;
+}
 
 TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButtons buttons)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -219,56 +255,35 @@ TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButt
     // A screen reader tells the question with the dialog's title when the dialog opens.
     setAccessibleDescription(VisibleText(message));
 
-    const QFontMetrics metrics(font);
-    const int unitX = metrics.horizontalAdvance(
-                          QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-                      52;
-    const int unitY = metrics.height();
-    const int horizontalMargin = MulDiv(8, unitX, 4);
-    const int verticalMargin = MulDiv(8, unitY, 8);
-    const int horizontalSpacing = MulDiv(10, unitX, 4);
-    const int verticalSpacing = MulDiv(10, unitY, 8);
-    const int buttonHeight = MulDiv(14, unitY, 8);
-    const int buttonSpacing = MulDiv(4, unitX, 4);
+    const MessageLayout layout = LayOut(message, buttons, QFontMetrics(font));
+    AddImage(layout, warning);
+    auto* label = new TMessageText(message, layout.Lines, this);
+    label->setObjectName(QStringLiteral("Message"));
+    label->setFont(font);
+    label->setGeometry(layout.HorizontalMargin + kIconSize + layout.HorizontalSpacing,
+                       layout.VerticalMargin, layout.Text.width(), layout.Text.height());
+    AddButtons(layout, buttons, font);
 
-    int buttonWidth = MulDiv(50, unitX, 4);
-    int buttonCount = 0;
-    for (std::size_t kind = 0; kind < kButtonKinds.size(); ++kind) {
-        if (!buttons.testFlag(kButtonKinds[kind].Button))
-            continue;
-        buttonWidth = std::max(buttonWidth, CaptionWidth(kind, metrics) + 8);
-        ++buttonCount;
-    }
+    setFixedSize(layout.ClientWidth, layout.ClientHeight);
+    PlaceOnScreen();
+}
 
-    QScreen* primary = QGuiApplication::primaryScreen();
-    const int wrapWidth = primary ? primary->geometry().width() / 2 : 0;
-    const QString lines = WrapAtSpaces(message, wrapWidth, metrics);
-    const QSize text = TMessageText::Measure(lines, metrics);
-    const int blockWidth = text.width() + kIconSize + horizontalSpacing;
-    const int blockHeight = std::max(text.height(), kIconSize);
-    const int rowWidth = buttonCount * buttonWidth + (buttonCount - 1) * buttonSpacing;
-    const int clientWidth = std::max(blockWidth, rowWidth) + 2 * horizontalMargin;
-    const int clientHeight = blockHeight + buttonHeight + verticalSpacing + 2 * verticalMargin;
-
+void TMessageForm::AddImage(const MessageLayout& layout, bool warning) {
     auto* image = new QLabel(this);
     image->setObjectName(QStringLiteral("Image"));
     image->setAccessibleName(QString::fromUtf8(warning ? "Figyelmeztetés" : "Kérdés"));
-    image->setGeometry(horizontalMargin, verticalMargin, kIconSize, kIconSize);
+    image->setGeometry(layout.HorizontalMargin, layout.VerticalMargin, kIconSize, kIconSize);
     const auto icon = warning ? QStyle::SP_MessageBoxWarning : QStyle::SP_MessageBoxQuestion;
     image->setPixmap(style()
                          ->standardIcon(icon, nullptr, this)
                          .pixmap(QSize(kIconSize, kIconSize), devicePixelRatio()));
+}
 
-    auto* label = new TMessageText(message, lines, this);
-    label->setObjectName(QStringLiteral("Message"));
-    label->setFont(font);
-    label->setGeometry(horizontalMargin + kIconSize + horizontalSpacing, verticalMargin,
-                       text.width(), text.height());
-
+void TMessageForm::AddButtons(const MessageLayout& layout, MessageButtons buttons,
+                              const QFont& font) {
     const bool hasOk = buttons.testFlag(MessageButton::OK);
     const MessageButton defaultButton = hasOk ? MessageButton::OK : MessageButton::Yes;
-    int left = (clientWidth - rowWidth) / 2;
-    const int top = blockHeight + verticalMargin + verticalSpacing;
+    int left = (layout.ClientWidth - layout.RowWidth) / 2;
     for (const ButtonKind& kind : kButtonKinds) {
         if (!buttons.testFlag(kind.Button))
             continue;
@@ -276,7 +291,7 @@ TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButt
         auto* control = new QPushButton(caption, this);
         control->setObjectName(QString::fromLatin1(kind.Name));
         control->setFont(font);
-        control->setGeometry(left, top, buttonWidth, buttonHeight);
+        control->setGeometry(left, layout.ButtonTop, layout.ButtonWidth, layout.ButtonHeight);
         // The accelerators are answered on key down below; the button's own shortcut
         // would press it only after a delay, when the key is already up.
         control->setShortcut(QKeySequence());
@@ -286,7 +301,7 @@ TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButt
         connect(control, &QPushButton::clicked, this,
                 [this, result = kind.Result] { Guarded([&] { done(result); }); });
         FButtons.push_back({control, kind.Result, AcceleratorKey(caption)});
-        left += buttonWidth + buttonSpacing;
+        left += layout.ButtonWidth + layout.ButtonSpacing;
         if (kind.Button == defaultButton)
             FDefaultResult = kind.Result;
     }
@@ -298,31 +313,14 @@ TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButt
         FCancelResult = mrOK;
     if (!FButtons.empty())
         FButtons.front().Control->setFocus();
-
-    setFixedSize(clientWidth, clientHeight);
-    PlaceOnScreen();
 }
 
 void TMessageForm::PlaceOnScreen() {
-    QScreen* screen = QGuiApplication::primaryScreen();
+    const QScreen* screen = QGuiApplication::primaryScreen();
     if (const QWidget* active = QApplication::activeWindow())
         screen = active->screen();
-    if (!screen)
-        return;
-    // The window is made now so that the frame it gets is counted in the centring.
     setWindowModality(Qt::ApplicationModal);
-    create();
-    QSize frame = FrameExtent();
-    if (const QWindow* window = windowHandle()) {
-        const QMargins margins = window->frameMargins();
-        frame = frame.expandedTo(
-            QSize(margins.left() + margins.right(), margins.top() + margins.bottom()));
-    }
-    const QRect area = screen->geometry();
-    const QSize outer = size() + frame;
-    const int left = std::max(0, (area.width() - outer.width()) / 2);
-    const int top = std::max(0, (area.height() - outer.height()) / 2);
-    move(area.x() + left, area.y() + top);
+    CentreOnScreen(this, screen);
 }
 
 bool TMessageForm::event(QEvent* event) {
@@ -361,9 +359,9 @@ bool TMessageForm::HandleKey(const QKeyEvent& key, bool act) {
     switch (key.key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter: {
-            if (!plain)
-                return false;
-            if (!act)
+            // Taken also with Shift, Ctrl or Alt held, when it does nothing: the focused
+            // button would press itself otherwise.
+            if (!act || !plain)
                 return true;
             int result = FDefaultResult;
             for (const Button& button : FButtons)

@@ -5,6 +5,9 @@
 #include <QFlags>
 #include <QString>
 
+// The windows these dialogs open over are centred the same way.
+#include "platform/window_placement.h"
+
 namespace kormoszi {
 
 enum class MessageType { Warning, Confirmation };

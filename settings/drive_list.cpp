@@ -3,6 +3,8 @@
 #include <QSet>
 #include <algorithm>
 
+#include "settings/working_directory.h"
+
 namespace kormoszi {
 
 namespace {
@@ -45,6 +47,10 @@ PickerIcon IconOf(const QStorageInfo& volume) {
     return PickerIcon::Hard;
 }
 
+PickerVolume RootWithoutVolume() {
+    return {QStringLiteral("/"), QStringLiteral("/"), PickerIcon::Hard};
+}
+
 }  // namespace
 
 PickerVolume DescribeVolume(const QStorageInfo& volume) {
@@ -75,6 +81,9 @@ std::vector<PickerVolume> ListVolumes() {
         seen.insert(volume.rootPath());
         volumes.push_back(DescribeVolume(volume));
     }
+    // Where the mount table lists no root (a chroot, a container), "/" is still offered.
+    if (!seen.contains(QStringLiteral("/")))
+        volumes.push_back(RootWithoutVolume());
     std::sort(volumes.begin(), volumes.end(),
               [](const PickerVolume& a, const PickerVolume& b) { return a.Root < b.Root; });
     return volumes;
@@ -92,10 +101,7 @@ void TDriveComboBox::AddVolume(int index, const PickerVolume& volume) {
 }
 
 void TDriveComboBox::SelectVolumeOf(const QString& dir) {
-    const QStorageInfo volume(dir);
-    if (!volume.isValid())
-        return;
-    const QString root = volume.rootPath();
+    const QString root = VolumeRootFor(dir);
     int index = findData(root);
     if (index < 0) {
         // The user went somewhere the list did not offer (through the directory list):
@@ -103,7 +109,9 @@ void TDriveComboBox::SelectVolumeOf(const QString& dir) {
         index = 0;
         while (index < count() && itemData(index).toString() < root)
             ++index;
-        AddVolume(index, DescribeVolume(volume));
+        const QStorageInfo volume(root);
+        AddVolume(index, volume.isValid() && volume.rootPath() == root ? DescribeVolume(volume)
+                                                                       : RootWithoutVolume());
     }
     setCurrentIndex(index);
 }

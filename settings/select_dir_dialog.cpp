@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "platform/error_report.h"
+#include "platform/window_placement.h"
 #include "settings/directory_list.h"
 #include "settings/drive_list.h"
 #include "settings/path_label.h"
@@ -38,7 +39,14 @@ TSelectDirDlg::TSelectDirDlg(QWidget* parent)
     setObjectName(QStringLiteral("TSelectDirDlg"));
     setWindowTitle(Text("Könyvtár választása"));
     setFixedSize(Scaled(0, 0, 424, 255).size());
+    BuildControls();
+    SetTabOrder();
+    Wire();
+    FormCreate();
+    CentreOnScreen(this, QGuiApplication::primaryScreen());
+}
 
+void TSelectDirDlg::BuildControls() {
     FDirEdit = new QLineEdit(this);
     FDirEdit->setObjectName(QStringLiteral("DirEdit"));
     FDirEdit->setGeometry(Scaled(8, 24, 313, 20));
@@ -79,13 +87,17 @@ TSelectDirDlg::TSelectDirDlg(QWidget* parent)
     FCancelButton = new QPushButton(Text("Mégsem"), this);
     FCancelButton->setObjectName(QStringLiteral("CancelButton"));
     FCancelButton->setGeometry(Scaled(340, 224, 77, 27));
+}
 
+void TSelectDirDlg::SetTabOrder() {
     setTabOrder(FDirList, FDirEdit);
     setTabOrder(FDirEdit, FDriveList);
     setTabOrder(FDriveList, FOKButton);
     setTabOrder(FOKButton, FCancelButton);
     setTabOrder(FCancelButton, FFileList);
+}
 
+void TSelectDirDlg::Wire() {
     connect(FOKButton, &QPushButton::clicked, this, [this] { Guarded([&] { OKClick(); }); });
     connect(FCancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(FDriveList, &QComboBox::activated, this,
@@ -103,15 +115,6 @@ TSelectDirDlg::TSelectDirDlg(QWidget* parent)
                 FDirList->OpenDirectory(path);
         });
     });
-
-    FormCreate();
-
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen) {
-        const QRect area = screen->geometry();
-        move(area.left() + area.width() / 2 - width() / 2,
-             area.top() + area.height() / 2 - height() / 2);
-    }
 }
 
 void TSelectDirDlg::FormCreate() {

@@ -31,6 +31,9 @@ class TSelectDirDlg : public QDialog {
     QString Directory() const;
 
   private:
+    void BuildControls();
+    void SetTabOrder();
+    void Wire();
     void FormCreate();
     void DirListChange();
     void DriveListChange();

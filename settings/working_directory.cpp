@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <cerrno>
+#include <utility>
 
 #include "platform/file_access.h"
 
@@ -35,14 +36,36 @@ void RaiseDirectoryError(int errnum, const QString& path) {
     throw EInOutError(FileErrorCode(errnum, QFile::encodeName(path).toStdString()));
 }
 
+namespace {
+
+std::optional<VolumeEntry> MountedVolumeOf(const QString& dir) {
+    const QStorageInfo volume(dir);
+    if (!volume.isValid())
+        return std::nullopt;
+    return VolumeEntry{volume.rootPath(), volume.isReady()};
+}
+
+VolumeLookup volumeLookup = MountedVolumeOf;
+
+}  // namespace
+
+VolumeLookup SetVolumeLookup(VolumeLookup lookup) {
+    return std::exchange(volumeLookup, lookup);
+}
+
+QString VolumeRootFor(const QString& dir) {
+    const std::optional<VolumeEntry> volume = volumeLookup(dir);
+    return volume && !volume->Root.isEmpty() ? volume->Root : QStringLiteral("/");
+}
+
 QString VolumeRootOf(const QString& dir) {
     struct statvfs info;
     if (::statvfs(QFile::encodeName(dir).constData(), &info) != 0)
         RaiseDirectoryError(errno, dir);
-    const QStorageInfo volume(dir);
-    if (!volume.isValid() || !volume.isReady())
+    const std::optional<VolumeEntry> volume = volumeLookup(dir);
+    if (volume && !volume->Ready)
         RaiseDirectoryError(EIO, dir);
-    return volume.rootPath();
+    return VolumeRootFor(dir);
 }
 
 QString NearestExistingDirectory(const QString& path) {
@@ -63,7 +86,7 @@ QString NearestExistingDirectory(const QString& path) {
 
 QString VolumeCurrentDirectory(const QString& root) {
     const QString current = CurrentDirectory();
-    if (!current.isEmpty() && QStorageInfo(current).rootPath() == root)
+    if (!current.isEmpty() && VolumeRootFor(current) == root)
         return current;
     return root;
 }

@@ -3,6 +3,7 @@
 // works: every directory it opens becomes the current directory.
 
 #include <QString>
+#include <optional>
 
 namespace kormoszi {
 
@@ -13,8 +14,21 @@ QString CurrentDirectory();
 int TryChangeDirectory(const QString& path);
 // Raises the file error for a directory operation on path that failed with errnum.
 [[noreturn]] void RaiseDirectoryError(int errnum, const QString& path);
-// The root path of the mounted volume that holds the existing directory dir. Throws
-// EInOutError when that volume cannot be reached.
+// A volume as the mount table lists it.
+struct VolumeEntry {
+    QString Root;
+    bool Ready = true;
+};
+// Finds the listed volume that holds dir; nothing when the mount table lists none for it.
+using VolumeLookup = std::optional<VolumeEntry> (*)(const QString& dir);
+// Makes lookup the way volumes are found (tests stand in for the mount table here);
+// returns the one it replaces.
+VolumeLookup SetVolumeLookup(VolumeLookup lookup);
+// The root of the volume that holds dir. A directory the mount table lists no volume
+// for (a chroot, a container, a bind mount) lies in the chain under "/".
+QString VolumeRootFor(const QString& dir);
+// The root path of the volume that holds the existing directory dir, as VolumeRootFor.
+// Throws EInOutError when dir cannot be examined or its listed volume is not ready.
 QString VolumeRootOf(const QString& dir);
 // The nearest existing directory at or above path, which must be absolute. Throws
 // EInOutError when a step on the way cannot be examined for another reason than being

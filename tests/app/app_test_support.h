@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "settings/settings_store.h"
+#include "support/dialogs.h"
 
 namespace kormoszi::testing {
 
@@ -51,27 +52,5 @@ class GameDir {
   private:
     QTemporaryDir FDir;
 };
-
-// Runs action on the next modal dialog that opens, as soon as it is there.
-inline void OnNextDialog(std::function<void(QWidget*)> action, int attempts = 3000) {
-    QTimer::singleShot(10, qApp, [action, attempts] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        if (dialog != nullptr)
-            action(dialog);
-        else if (attempts > 0)
-            OnNextDialog(action, attempts - 1);
-    });
-}
-
-// Answers the next dialog with a key, pressed and released as a person would.
-inline void AnswerNextDialog(Qt::Key key, QString* text = nullptr) {
-    OnNextDialog([key, text](QWidget* dialog) {
-        if (text != nullptr) {
-            if (auto* message = dialog->findChild<QWidget*>(QStringLiteral("Message")))
-                *text = message->property("text").toString();
-        }
-        QTest::keyClick(dialog, key);
-    });
-}
 
 }  // namespace kormoszi::testing

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/dialogs.h"
 #include "support/text.h"
 
 #include <QApplication>
@@ -28,31 +29,13 @@ const MessageButtons kYesNoCancel = kYesNo | MessageButton::Cancel;
 const MessageButtons kOk = MessageButton::OK;
 using Keys = std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>;
 
+using kormoszi::testing::OnNextDialog;
 using kormoszi::testing::U;
-
-// Answers the next modal window from inside the loop that it runs, as a person would.
-class ModalAnswer {
-  public:
-    explicit ModalAnswer(std::function<void(QWidget*)> answer) : FAnswer(std::move(answer)) {
-        QObject::connect(&FTimer, &QTimer::timeout, &FTimer, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || !modal->isVisible())
-                return;
-            FTimer.stop();
-            FAnswer(modal);
-        });
-        FTimer.start(1);
-    }
-
-  private:
-    std::function<void(QWidget*)> FAnswer;
-    QTimer FTimer;
-};
 
 // Shows the dialog and types the keys; the last one must close it while it is still down.
 int Answer(MessageType type, MessageButtons buttons, const Keys& keys,
            const QString& message = U("Törli a rekordot?")) {
-    ModalAnswer answer([&](QWidget* modal) {
+    OnNextDialog([&](QWidget* modal) {
         for (std::size_t i = 0; i + 1 < keys.size(); ++i)
             QTest::keyClick(modal->windowHandle(), keys[i].first, keys[i].second);
         QTest::keyPress(modal->windowHandle(), keys.back().first, keys.back().second);
@@ -64,7 +47,7 @@ int Answer(MessageType type, MessageButtons buttons, const Keys& keys,
 // Shows the dialog, hands it to `look` and closes it.
 void Inspect(const QString& message, MessageType type, MessageButtons buttons,
              const std::function<void(QWidget*)>& look) {
-    ModalAnswer answer([&](QWidget* modal) {
+    OnNextDialog([&](QWidget* modal) {
         look(modal);
         modal->close();
     });
@@ -93,9 +76,19 @@ TEST(MessageDialog, EnterEscAltF4AndTheCloseBox) {
         EXPECT_EQ(Answer(c.Type, c.Buttons, {{Qt::Key_Enter, Qt::KeypadModifier}}), c.Enter);
         EXPECT_EQ(Answer(c.Type, c.Buttons, {{Qt::Key_Escape, {}}}), c.Esc);
         EXPECT_EQ(Answer(c.Type, c.Buttons, {{Qt::Key_F4, Qt::AltModifier}}), 2);
-        ModalAnswer closeBox([](QWidget* modal) { modal->windowHandle()->close(); });
+        OnNextDialog([](QWidget* modal) { modal->windowHandle()->close(); });
         EXPECT_EQ(ShowMessageDialog(U("Törli a rekordot?"), c.Type, c.Buttons), 2);
     }
+}
+
+// Shift+Enter and the like are not Enter: the question stays open until Esc answers it.
+TEST(MessageDialog, EnterWithShiftCtrlOrAltPressesNothing) {
+    for (Qt::KeyboardModifier modifier : {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier})
+        EXPECT_EQ(Answer(MessageType::Confirmation, kYesNo,
+                         {{Qt::Key_Return, modifier},
+                          {Qt::Key_Enter, modifier | Qt::KeypadModifier},
+                          {Qt::Key_Escape, {}}}),
+                  7);
 }
 
 TEST(MessageDialog, AcceleratorLettersPressTheirButtonWithOrWithoutAltInEitherCase) {
@@ -131,7 +124,7 @@ TEST(MessageDialog, TabAndArrowsMoveTheFocusThatEnterPresses) {
 
 TEST(MessageDialog, SpaceAndTheMouseActOnRelease) {
     bool openAfterPress = false;
-    ModalAnswer space([&](QWidget* modal) {
+    OnNextDialog([&](QWidget* modal) {
         QTest::keyPress(modal->windowHandle(), Qt::Key_Space);
         openAfterPress = modal->isVisible();
         QTest::keyRelease(modal->windowHandle(), Qt::Key_Space);
@@ -140,7 +133,7 @@ TEST(MessageDialog, SpaceAndTheMouseActOnRelease) {
     EXPECT_TRUE(openAfterPress);
 
     openAfterPress = false;
-    ModalAnswer mouse([&](QWidget* modal) {
+    OnNextDialog([&](QWidget* modal) {
         QTest::mousePress(Child(modal, "No"), Qt::LeftButton);
         openAfterPress = modal->isVisible();
         QTest::mouseRelease(Child(modal, "No"), Qt::LeftButton);

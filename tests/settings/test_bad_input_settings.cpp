@@ -21,6 +21,7 @@
 #include "app/fMain.h"
 #include "qstring_print.h"
 #include "settings/settings_store.h"
+#include "support/child_process.h"
 
 namespace kormoszi {
 namespace {
@@ -78,15 +79,8 @@ std::string Write(const QString& value) {
 // Runs body in a child that gave up root, for whom file modes bind; its exit code back,
 // or 77 when it could not drop privileges.
 int Unprivileged(const std::function<int()>& body) {
-    pid_t child = ::fork();
-    if (child == 0) {
-        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(77);
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const int result = test::RunInChild({.unprivileged = true}, body);
+    return result == test::kChildNotSetUp ? 77 : result;
 }
 
 class BadSettings : public ::testing::Test {
@@ -194,16 +188,17 @@ TEST_F(BadSettings, SettingsDirectoryThatIsAFile) {
         f.write("x");
     }
     // QSettings takes the paths once per process, so this runs in a child of its own.
-    pid_t child = ::fork();
-    if (child == 0) {
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(file));
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, file);
-        bool ok = Read() == "default" && Write("/x/") == "error: Failed to set data for 'Path'";
-        ::_exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(
+        test::RunInChild({},
+                         [&] {
+                             qputenv("XDG_CONFIG_HOME", QFile::encodeName(file));
+                             QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, file);
+                             return Read() == "default" &&
+                                            Write("/x/") == "error: Failed to set data for 'Path'"
+                                        ? 0
+                                        : 1;
+                         }),
+        0);
     QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "x");

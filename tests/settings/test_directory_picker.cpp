@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "support/child_process.h"
+#include "support/dialogs.h"
 #include "support/text.h"
 
 #include <QApplication>
@@ -24,6 +26,7 @@
 #include "qstring_print.h"
 #include "settings/directory_picker.h"
 #include "settings/path_label.h"
+#include "settings/working_directory.h"
 
 using kormoszi::DirectoryPicker;
 using kormoszi::EInOutError;
@@ -37,14 +40,12 @@ using kormoszi::testing::U;
 // Runs action on the picker's dialog as soon as it is shown. Anything else that turns up
 // modal instead fails the test and is closed, so that nothing waits for ever.
 void WhenShown(std::function<void(QDialog*)> action) {
-    QTimer::singleShot(0, [action] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal->objectName() == QLatin1String("TSelectDirDlg")) {
+    kormoszi::testing::OnNextDialog([action](QWidget* modal) {
+        if (modal->objectName() == QLatin1String("TSelectDirDlg")) {
             action(static_cast<QDialog*>(modal));
             return;
         }
-        ADD_FAILURE() << "expected the directory dialog, got "
-                      << (modal ? modal->metaObject()->className() : "nothing");
+        ADD_FAILURE() << "expected the directory dialog, got " << modal->metaObject()->className();
         while (QWidget* other = QApplication::activeModalWidget())
             other->close();
     });
@@ -363,13 +364,9 @@ TEST_F(DirectoryPickerTest, UnreachableInitialDirectoryRaisesBeforeTheDialog) {
     MakeDir("locked/games");
     ASSERT_EQ(::chmod(QFile::encodeName(FRoot).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const int result = kormoszi::test::RunInChild({.unprivileged = true}, [&] {
         if (::chdir("/") != 0)
-            ::_exit(3);
-        if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(3);
+            return 3;
         QTimer::singleShot(0, [] {
             if (QWidget* modal = QApplication::activeModalWidget())
                 modal->close();
@@ -380,16 +377,54 @@ TEST_F(DirectoryPickerTest, UnreachableInitialDirectoryRaisesBeforeTheDialog) {
         try {
             picker.Execute();
         } catch (const EInOutError& error) {
-            ::_exit(error.Code() == 5 ? 0 : 2);
+            return error.Code() == 5 ? 0 : 2;
         }
-        ::_exit(1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
+        return 1;
+    });
     ::chmod(QFile::encodeName(locked).constData(), 0700);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0)
+    if (result == kormoszi::test::kChildNotSetUp)
+        GTEST_SKIP() << "cannot drop to uid 65534 in a child";
+    EXPECT_EQ(result, 0)
         << "1: no error, 2: another code, 3: could not drop root, 4: the dialog was shown";
+}
+
+// In a chroot or a container the mount table may list no volume for the directories in
+// use: they lie under "/" and open as anywhere else. A listed volume that is not ready
+// still refuses before the dialog is shown.
+TEST_F(DirectoryPickerTest, DirectoryWithoutAListedVolumeOpensUnderTheRoot) {
+    using kormoszi::VolumeEntry;
+    struct Restore {
+        kormoszi::VolumeLookup Saved;
+        ~Restore() { kormoszi::SetVolumeLookup(Saved); }
+    } restore{kormoszi::SetVolumeLookup(
+        [](const QString&) -> std::optional<VolumeEntry> { return std::nullopt; })};
+    const QString games = MakeDir("games");
+    DirectoryPicker picker;
+    picker.SetInitialDir(games + "/");
+    QString drive;
+    EXPECT_TRUE(Run(picker, [&](QDialog* dialog) {
+        drive = Child<QComboBox>(dialog, "DriveList")->currentData().toString();
+        QTest::keyClick(DirList(dialog), Qt::Key_Return);
+    }));
+    EXPECT_EQ(picker.Directory(), games);
+    EXPECT_EQ(drive, "/");
+
+    kormoszi::SetVolumeLookup([](const QString&) -> std::optional<VolumeEntry> {
+        return VolumeEntry{QStringLiteral("/"), false};
+    });
+    QTimer shown;  // closes a dialog that should not have come up
+    QObject::connect(&shown, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    shown.start(50);
+    int code = 0;
+    try {
+        picker.Execute();
+    } catch (const EInOutError& error) {
+        code = error.Code();
+    }
+    EXPECT_EQ(code, 1005);
 }
 
 }  // namespace

@@ -1,0 +1,36 @@
+#pragma once
+// Answering modal dialogs in GUI tests the way a person would: from inside the loop the
+// dialog runs, once it is there.
+
+#include <QApplication>
+#include <QString>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+namespace kormoszi::testing {
+
+// Runs action on the next modal dialog that opens, as soon as it is there.
+inline void OnNextDialog(std::function<void(QWidget*)> action, int attempts = 3000) {
+    QTimer::singleShot(10, qApp, [action, attempts] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (dialog != nullptr)
+            action(dialog);
+        else if (attempts > 0)
+            OnNextDialog(action, attempts - 1);
+    });
+}
+
+// Answers the next dialog with a key, pressed and released as a person would.
+inline void AnswerNextDialog(Qt::Key key, QString* text = nullptr) {
+    OnNextDialog([key, text](QWidget* dialog) {
+        if (text != nullptr) {
+            if (auto* message = dialog->findChild<QWidget*>(QStringLiteral("Message")))
+                *text = message->property("text").toString();
+        }
+        QTest::keyClick(dialog, key);
+    });
+}
+
+}  // namespace kormoszi::testing
