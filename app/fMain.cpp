@@ -1,10 +1,12 @@
 #include "app/fMain.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -114,6 +116,21 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     setBackgroundRole(QPalette::Button);
     setAutoFillBackground(true);
 
+    BuildTopPanel();
+    BuildGrid();
+    BuildBottomPanel();
+    dlgDir = new DirectoryPicker(this);
+    dlgDir->setObjectName(QStringLiteral("dlgDir"));
+    dlgDir->SetOptions(SelectDirOption::Prompt);
+    dlgDir->SetTitle(Text("Tormolag fájljainak helye"));
+    LayOut();
+    WireEvents();
+    DescribeForScreenReaders();
+    SetKeyboardOrder();
+    resize(kClientWidth, kClientHeight);
+}
+
+void TfrmMain::BuildTopPanel() {
     Panel2 = NewPanel("Panel2", 129, this);
     rgSzam = new TRadioGroup(QString::fromUtf8("Betűk száma"),
                              {QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5"),
@@ -136,19 +153,18 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     eSzo->setFont(SansSerif(19));
     eSzo->setGeometry(8, 88, 153, 32);
     eSzo->setValidator(new WordCharacterValidator(eSzo));
-    eSzo->installEventFilter(this);
-    connect(eSzo, &QLineEdit::textChanged, this, [this] { Guarded([&] { eSzoChange(); }); });
-    connect(rgSzam, &TRadioGroup::Click, this, [this] { Guarded([&] { rgSzamClick(); }); });
+}
 
+void TfrmMain::BuildGrid() {
     gSzo = new TWordGrid(mSzavak, this);
     gSzo->setObjectName(QStringLiteral("gSzo"));
     gSzo->setFont(SansSerif(19));
     gSzo->setToolTip(
         QString::fromUtf8("Gépelés: keresés\r\nINSERT : új elem\r\nDELETE : elem törlése\r\n"
                           "F2 : elem szerkesztése\r\n"));
-    gSzo->OnKeyPress = [this](QChar& key) { gSzoKeyPress(key); };
-    gSzo->OnKeyUp = [this](int key, Qt::KeyboardModifiers shift) { gSzoKeyUp(key, shift); };
+}
 
+void TfrmMain::BuildBottomPanel() {
     Panel1 = NewPanel("Panel1", 47, this);
     lDarab = new QLabel(QString::fromUtf8("Szavak száma: 0"), Panel1);
     lDarab->setObjectName(QStringLiteral("lDarab"));
@@ -165,30 +181,37 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     btExit = new QPushButton(QString::fromUtf8("Kilépés"), Panel1);
     btExit->setObjectName(QStringLiteral("btExit"));
     btExit->setGeometry(88, 16, 75, 25);
-    connect(btPath, &QPushButton::clicked, this, [this] { Guarded([&] { btPathClick(); }); });
-    connect(btExit, &QPushButton::clicked, this, [this] { Guarded([&] { btExitClick(); }); });
+}
 
-    dlgDir = new DirectoryPicker(this);
-    dlgDir->setObjectName(QStringLiteral("dlgDir"));
-    dlgDir->SetOptions(SelectDirOption::Prompt);
-    dlgDir->SetTitle(Text("Tormolag fájljainak helye"));
-
-    mSzavak.AfterInsert = [this](WordTable& t) { mSzavakAfterInsert(t); };
-    mSzavak.AfterEdit = [this](WordTable& t) { mSzavakAfterEdit(t); };
-    mSzavak.BeforePost = [this](WordTable& t) { mSzavakBeforePost(t); };
-    mSzavak.AfterPost = [this](WordTable& t) { mSzavakAfterPost(t); };
-    mSzavak.AfterCancel = [this](WordTable& t) { mSzavakAfterCancel(t); };
-
-    // The panels keep their heights; the grid takes the rest.
+// The panels keep their heights; the grid takes the rest.
+void TfrmMain::LayOut() {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(Panel2);
     layout->addWidget(gSzo, 1);
     layout->addWidget(Panel1);
+}
 
-    // What a screen reader says of each control. The count label speaks its own text, the
-    // grid describes its cursor itself.
+void TfrmMain::WireEvents() {
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
+    connect(eSzo, &QLineEdit::textChanged, this, [this] { Guarded([&] { eSzoChange(); }); });
+    connect(rgSzam, &TRadioGroup::Click, this, [this] { Guarded([&] { rgSzamClick(); }); });
+    gSzo->OnKeyPress = [this](QChar& key) { gSzoKeyPress(key); };
+    gSzo->OnKeyUp = [this](int key, Qt::KeyboardModifiers shift) { gSzoKeyUp(key, shift); };
+    connect(btPath, &QPushButton::clicked, this, [this] { Guarded([&] { btPathClick(); }); });
+    connect(btExit, &QPushButton::clicked, this, [this] { Guarded([&] { btExitClick(); }); });
+    mSzavak.AfterInsert = [this](WordTable& t) { mSzavakAfterInsert(t); };
+    mSzavak.AfterEdit = [this](WordTable& t) { mSzavakAfterEdit(t); };
+    mSzavak.BeforePost = [this](WordTable& t) { mSzavakBeforePost(t); };
+    mSzavak.AfterPost = [this](WordTable& t) { mSzavakAfterPost(t); };
+    mSzavak.AfterCancel = [this](WordTable& t) { mSzavakAfterCancel(t); };
+}
+
+// What a screen reader says of each control. The count label speaks its own text, the
+// grid describes its cursor itself.
+void TfrmMain::DescribeForScreenReaders() {
     setAccessibleDescription(
         Text("A Tormolag szójáték szólistáinak szerkesztője. Gépelés: "
              "keresés, Insert: új szó, F2: módosítás, Delete: törlés, "
@@ -207,8 +230,10 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     btPath->setAccessibleDescription(Text("A Tormolag könyvtárának kiválasztása"));
     btExit->setAccessibleDescription(
         Text("Kilépés a programból; előbb megkérdezi, mentse-e a változtatásokat"));
+}
 
-    // Keyboard order: the grid, the bottom panel, the top panel.
+// Keyboard order: the grid, the bottom panel, the top panel.
+void TfrmMain::SetKeyboardOrder() {
     QWidget* order[] = {gSzo,
                         btExit,
                         btPath,
@@ -221,8 +246,6 @@ TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     gSzo->setFocus();
-
-    resize(kClientWidth, kClientHeight);
 }
 
 TfrmMain::~TfrmMain() {
@@ -287,11 +310,9 @@ void TfrmMain::LoadWords(int n) {
     mSzavak.CloseTable();
     mSzavak.OpenTable();
     SuspendedNotices suspended(mSzavak);
-    FWordsPath = FGamePath;
-    FLoadFailed = false;
     const std::string fileName = WordFileName(FGamePath, n);
     if (!FileExists(fileName)) {
-        FFileLoaded = false;
+        FWords = {WordsFrom::MissingFile, FGamePath};
         lDarab->setText(Text("Szavak száma: 0"));
         const QString question = Text("A fájl (") +
                                  QFile::decodeName(QByteArray::fromStdString(fileName)) +
@@ -300,32 +321,46 @@ void TfrmMain::LoadWords(int n) {
             btPathClick();
         return;
     }
-    // Only a list read to its end (or to a last, incomplete word) may go back over its
-    // file: what a failed read left in the table would replace the whole dictionary.
-    FFileLoaded = false;
-    FLoadFailed = true;
-    try {
-        ReadWordFile(mSzavak, fileName, n);
-    } catch (const EInOutError& error) {
-        FFileLoaded = error.Code() == FileCode::kReadBeyondEnd;
-        FLoadFailed = !FFileLoaded;
-        throw;
-    }
-    FFileLoaded = true;
-    FLoadFailed = false;
+    ReadWords(fileName, n);
     lDarab->setText(Text("Szavak száma: %1").arg(mSzavak.CountRecords()));
     mSzavak.SortBy("szo");
     mSzavak.MoveFirst();
 }
 
+// Until the reader says otherwise the read has failed: any error, of whatever kind,
+// leaves only part of the file in the table.
+void TfrmMain::ReadWords(const std::string& fileName, int n) {
+    FWords = {WordsFrom::FailedRead, FGamePath};
+    try {
+        ReadWordFile(mSzavak, fileName, n);
+    } catch (const EInOutError& error) {
+        if (error.Code() == FileCode::kReadBeyondEnd)
+            FWords.From = WordsFrom::IncompleteLastWord;
+        throw;
+    }
+    FWords.From = WordsFrom::WholeFile;
+}
+
 void TfrmMain::SaveWords(int n) {
     SuspendedNotices suspended(mSzavak);
-    WriteWordFile(mSzavak, WordFileName(FWordsPath, n), n);
+    WriteWordFile(mSzavak, WordFileName(FWords.Directory, n), n);
     mSzavak.MoveFirst();
 }
 
 bool TfrmMain::HasWordsToSave() const {
-    return FLetterCount > 0 && !FLoadFailed && (FFileLoaded || !mSzavak.TableEmpty());
+    if (FLetterCount <= 0)
+        return false;
+    switch (FWords.From) {
+        case WordsFrom::WholeFile:
+        case WordsFrom::IncompleteLastWord:
+            return true;
+        case WordsFrom::FailedRead:
+            return false;
+        case WordsFrom::Nothing:
+        case WordsFrom::MissingFile:
+            break;
+    }
+    return !mSzavak.TableEmpty();
 }
 
 void TfrmMain::btPathClick() {
@@ -481,6 +516,11 @@ void TfrmMain::eSzoExit() {
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && watched->isWidgetType()) {
+        auto* under = static_cast<QWidget*>(watched);
+        if (under->window() == this && WheelElsewhere(under, static_cast<QWheelEvent*>(event)))
+            return true;
+    }
     if (watched == eSzo) {
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
@@ -500,6 +540,26 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
             DescribeEditMode(sMod, eSzo, mSzavak.State());
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// The wheel belongs to the focused control wherever the pointer is over the window: a
+// step over any other part of the window goes on to the focused control. A step over the
+// focused control itself, or one it left alone on its way up to the window, stays as it is.
+bool TfrmMain::WheelElsewhere(QWidget* under, QWheelEvent* event) {
+    QWidget* focused = focusWidget();
+    if (FForwardingWheel || focused == nullptr || under == focused ||
+        focused->isAncestorOf(under) || under->isAncestorOf(focused))
+        return false;
+    // A scroll area takes the wheel on its viewport.
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(focused))
+        focused = area->viewport();
+    QScopedValueRollback<bool> forwarding(FForwardingWheel, true);
+    const QPointF at = focused->mapFromGlobal(event->globalPosition());
+    QWheelEvent step(at, event->globalPosition(), event->pixelDelta(), event->angleDelta(),
+                     event->buttons(), event->modifiers(), event->phase(), event->inverted(),
+                     event->source());
+    QApplication::sendEvent(focused, &step);
+    return true;
 }
 
 // ------------------------------------------------------------------ table events

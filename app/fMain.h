@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSet>
 #include <QString>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include "app/radio_group.h"
@@ -70,25 +71,45 @@ class TfrmMain : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Where the words in the table came from. Only a list read to its end (or to a last,
+    // incomplete word, which the reader reports but keeps the words before) may go back
+    // over its file: what a failed read left in the table is only part of the dictionary.
+    enum class WordsFrom {
+        Nothing,             // no load has run yet
+        MissingFile,         // an empty list, after the question about the missing file
+        WholeFile,           // the whole file
+        IncompleteLastWord,  // the file up to an incomplete last word: counts as read
+        FailedRead,          // the read stopped at an error before the file's end
+    };
+    struct WordsOrigin {
+        WordsFrom From = WordsFrom::Nothing;
+        // The directory the words belong to. It differs from FGamePath only while a
+        // directory change asks whether to save: the words then go back where they came
+        // from, not over the new directory's file of the same length.
+        QString Directory;
+    };
+
+    void BuildTopPanel();
+    void BuildGrid();
+    void BuildBottomPanel();
+    void LayOut();
+    void WireEvents();
+    void DescribeForScreenReaders();
+    void SetKeyboardOrder();
+
     void CenterOnScreen();
     bool Editing() const;
     bool HasWordsToSave() const;
     std::string WordFileName(const QString& directory, int n) const;
+    void ReadWords(const std::string& fileName, int n);
     void EndEditing();
+    bool WheelElsewhere(QWidget* under, QWheelEvent* event);
 
     int FLetterCount = 0;
     QString FGamePath;
-    // The directory the words in the table belong to. It differs from FGamePath only while
-    // a directory change asks whether to save: the words then go back where they came
-    // from, not over the new directory's file of the same length.
-    QString FWordsPath;
-    // Whether the table holds what was read from a word file (or its remains after a
-    // failed read), as against an empty list after the missing-file question.
-    bool FFileLoaded = false;
-    // The last load stopped at an error before the file's end: the table holds only part
-    // of the file, which must never be saved over it.
-    bool FLoadFailed = false;
-    QSet<int> FSearchBoxKeys;  // pressed in the search box, not yet released
+    WordsOrigin FWords;
+    QSet<int> FSearchBoxKeys;       // pressed in the search box, not yet released
+    bool FForwardingWheel = false;  // a wheel step is on its way to the focused control
 };
 
 }  // namespace kormoszi

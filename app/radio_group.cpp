@@ -1,28 +1,49 @@
 #include "app/radio_group.h"
 
+#include <QKeyEvent>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 #include <algorithm>
 
 namespace kormoszi {
-namespace {
-
 // The whole of an item's place answers the mouse, not only its circle and caption.
-class TGroupButton : public QRadioButton {
+class TRadioGroup::TItemButton : public QRadioButton {
   public:
-    using QRadioButton::QRadioButton;
+    TItemButton(const QString& text, TRadioGroup* group)
+        : QRadioButton(text, group), FGroup(group) {}
 
   protected:
     bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
-};
 
-}  // namespace
+    // An arrow key selects the neighbouring item before it moves the focus there. The
+    // click waits until the focus has arrived, so that a receiver of the click may put
+    // the focus elsewhere (the length switch gives it to the grid).
+    void keyPressEvent(QKeyEvent* event) override {
+        const int key = event->key();
+        if (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_Left &&
+            key != Qt::Key_Right) {
+            QRadioButton::keyPressEvent(event);
+            return;
+        }
+        const int before = FGroup->FItemIndex;
+        {
+            QScopedValueRollback<bool> held(FGroup->FHoldClick, true);
+            QRadioButton::keyPressEvent(event);
+        }
+        if (FGroup->FItemIndex != before)
+            emit FGroup->Click();
+    }
+
+  private:
+    TRadioGroup* FGroup;
+};
 
 TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int columns,
                          QWidget* parent)
     : QGroupBox(caption, parent), FColumns(std::max(1, columns)) {
     for (int i = 0; i < items.size(); ++i) {
-        auto* button = new TGroupButton(items.at(i), this);
+        auto* button = new TItemButton(items.at(i), this);
         connect(button, &QRadioButton::clicked, this, [this, i] { ButtonClicked(i); });
         FButtons.append(button);
     }
@@ -49,7 +70,8 @@ void TRadioGroup::ButtonClicked(int index) {
         return;
     FItemIndex = index;
     UpdateTabStops();
-    emit Click();
+    if (!FHoldClick)
+        emit Click();
 }
 
 void TRadioGroup::UpdateTabStops() {

@@ -34,6 +34,8 @@ class TRadioGroup : public QGroupBox {
     void changeEvent(QEvent* event) override;
 
   private:
+    class TItemButton;
+
     void ButtonClicked(int index);
     void ArrangeButtons();
     // Only the selected button is a tab stop, so Tab enters and leaves the group at once.
@@ -42,6 +44,7 @@ class TRadioGroup : public QGroupBox {
     QList<QRadioButton*> FButtons;
     int FColumns;
     int FItemIndex = -1;
+    bool FHoldClick = false;  // an arrow key is moving the focus; its click comes after
 };
 
 }  // namespace kormoszi

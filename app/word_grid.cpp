@@ -564,18 +564,27 @@ void TWordGrid::paintEvent(QPaintEvent* event) {
 }
 
 void TWordGrid::PaintRow(QPainter& painter, int row) const {
-    const QPalette& colours = palette();
-    const QColor cellColour = colours.color(QPalette::Active, QPalette::Base);
-    const QColor buttonFace = colours.color(QPalette::Active, QPalette::Button);
-    const QRect indicator = IndicatorRect(row);
-    const QRect cell = WordRect(row);
-    const int top = indicator.top();
-    const int lineY = top + FCellHeight;
     const bool current = FOpen && row == FCurrentRow;
+    PaintIndicatorCell(painter, row, current);
+    PaintWordCell(painter, row, current);
 
-    // The indicator cell: a raised button face, the glyph of the table's state on the
-    // current row, black lines.
-    painter.fillRect(indicator, buttonFace);
+    const QColor cellColour = palette().color(QPalette::Active, QPalette::Base);
+    const QColor silver(192, 192, 192);
+    const QColor lines = cellColour == silver ? QColor(128, 128, 128) : silver;
+    const int top = row * RowPitch();
+    painter.fillRect(QRect(kWordLeft + kWordColumnWidth, top, kLineWidth, RowPitch()), lines);
+    painter.fillRect(QRect(kWordLeft, top + FCellHeight, kWordColumnWidth, kLineWidth), lines);
+    if (viewport()->width() > kColumnsRight)
+        painter.fillRect(QRect(kColumnsRight, top, viewport()->width() - kColumnsRight, RowPitch()),
+                         cellColour);
+}
+
+// A raised button face, the glyph of the table's state on the current row, black lines.
+void TWordGrid::PaintIndicatorCell(QPainter& painter, int row, bool current) const {
+    const QPalette& colours = palette();
+    const QRect indicator = IndicatorRect(row);
+    const int top = indicator.top();
+    painter.fillRect(indicator, colours.color(QPalette::Active, QPalette::Button));
     if (current) {
         IndicatorGlyph glyph = IndicatorGlyph::DBGARROW;
         if (FTable.State() == TableState::Editing)
@@ -596,12 +605,16 @@ void TWordGrid::PaintRow(QPainter& painter, int row) const {
     painter.fillRect(QRect(indicator.left(), indicator.bottom(), indicator.width(), 1), dark);
     painter.fillRect(QRect(indicator.right(), top, 1, indicator.height()), dark);
     painter.fillRect(QRect(kIndicatorWidth, top, kLineWidth, RowPitch()), Qt::black);
-    painter.fillRect(QRect(0, lineY, kIndicatorWidth, kLineWidth), Qt::black);
+    painter.fillRect(QRect(0, top + FCellHeight, kIndicatorWidth, kLineWidth), Qt::black);
+}
 
-    // The word cell: highlighted on the current row whether or not the grid has the
-    // focus; grey text while the grid is disabled.
+// Highlighted on the current row whether or not the grid has the focus; grey text while
+// the grid is disabled.
+void TWordGrid::PaintWordCell(QPainter& painter, int row, bool current) const {
+    const QPalette& colours = palette();
+    const QRect cell = WordRect(row);
     QColor text = colours.color(QPalette::Active, QPalette::Text);
-    QColor background = cellColour;
+    QColor background = colours.color(QPalette::Active, QPalette::Base);
     if (current) {
         background = colours.color(QPalette::Active, QPalette::Highlight);
         text = colours.color(QPalette::Active, QPalette::HighlightedText);
@@ -620,14 +633,6 @@ void TWordGrid::PaintRow(QPainter& painter, int row) const {
     }
     if (current && isEnabled() && window()->focusWidget() == this)
         PaintFocusRect(painter, cell);
-
-    const QColor silver(192, 192, 192);
-    const QColor lines = cellColour == silver ? QColor(128, 128, 128) : silver;
-    painter.fillRect(QRect(kWordLeft + kWordColumnWidth, top, kLineWidth, RowPitch()), lines);
-    painter.fillRect(QRect(kWordLeft, lineY, kWordColumnWidth, kLineWidth), lines);
-    if (viewport()->width() > kColumnsRight)
-        painter.fillRect(QRect(kColumnsRight, top, viewport()->width() - kColumnsRight, RowPitch()),
-                         cellColour);
 }
 
 // A dotted frame along the cell's edge, every other pixel.

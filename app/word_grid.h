@@ -109,6 +109,8 @@ class TWordGrid : public QAbstractScrollArea, public TableLink {
     void ThumbReleased(int position);
 
     void PaintRow(QPainter& painter, int row) const;
+    void PaintIndicatorCell(QPainter& painter, int row, bool current) const;
+    void PaintWordCell(QPainter& painter, int row, bool current) const;
     void PaintFocusRect(QPainter& painter, const QRect& cell) const;
     static const QImage& GlyphImage(IndicatorGlyph glyph);
 

@@ -2,20 +2,26 @@
 // What the window tests share: a private settings file and game directories of their own,
 // and answering the modal dialogs the way a person would.
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/fMain.h"
 #include "settings/settings_store.h"
 #include "support/dialogs.h"
+#include "words/word_table.h"
 
 namespace kormoszi::testing {
 
@@ -51,6 +57,46 @@ class GameDir {
 
   private:
     QTemporaryDir FDir;
+};
+
+// "a000", "a001", ...: words whose sort order is their number.
+inline std::string NumberedWord(int i, char first = 'a') {
+    std::string word = std::to_string(1000 + i);
+    word[0] = first;
+    return word;
+}
+
+// Opens the table with count numbered words, sorted, the cursor on the first.
+inline void FillNumbered(WordTable& table, int count, char first = 'a') {
+    table.OpenTable();
+    for (int i = 0; i < count; ++i) {
+        table.BeginInsert();
+        table.SetWordText(NumberedWord(i, first));
+        table.PostRecord();
+    }
+    table.SortBy("szo");
+    table.MoveFirst();
+}
+
+// Shows a window and waits until it has the keyboard.
+inline void ShowActive(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
+// The editor shown on a game directory; the answers to the questions that showing it asks
+// are queued beforehand.
+class ShownEditor : public ::testing::Test {
+  protected:
+    void Show(const GameDir& dir) {
+        dir.Remember();
+        Window = std::make_unique<TfrmMain>();
+        ShowActive(*Window);
+    }
+    void TearDown() override { Window.reset(); }
+
+    std::unique_ptr<TfrmMain> Window;
 };
 
 }  // namespace kormoszi::testing

@@ -52,18 +52,7 @@ void ExpectNamedFocusStops(QWidget* window) {
     }
 }
 
-class ShownEditor : public ::testing::Test {
-  protected:
-    void Show(const GameDir& dir) {
-        dir.Remember();
-        Window = std::make_unique<TfrmMain>();
-        Window->show();
-        Window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-    }
-    void TearDown() override { Window.reset(); }
-    std::unique_ptr<TfrmMain> Window;
-};
+using testing::ShownEditor;
 
 TEST(AccessibilityTest, EveryControlOfTheWindowHasAHungarianNameAndDescription) {
     TfrmMain w;
@@ -190,22 +179,13 @@ TEST_F(ShownEditor, TheGameDirectoryIsChosenFromTheKeyboardAlone) {
 // a row may reach into the line above it, which is not painted again.
 TEST(HighDpiTest, AScaledGridPaintsEveryRowInsideItsOwnPlace) {
     WordTable table;
-    table.OpenTable();
-    for (const char* word : {"a000", "a001", "a002", "a003", "a004", "a005", "a006"}) {
-        table.BeginInsert();
-        table.SetWordText(word);
-        table.PostRecord();
-    }
-    table.SortBy("szo");
-    table.MoveFirst();
+    testing::FillNumbered(table, 7);  // a000 ... a006
     TWordGrid grid(table);
     QFont font(QStringLiteral("Sans Serif"));
     font.setPixelSize(19);
     grid.setFont(font);
     grid.resize(171, 8 * grid.RowPitch());
-    grid.show();
-    grid.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&grid));
+    testing::ShowActive(grid);
     grid.setFocus();
     table.MoveBy(3);
 

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "app/app_test_support.h"
 #include "support/text.h"
 
 #include <QApplication>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
+#include <QWheelEvent>
 #include <string>
 
 using kormoszi::TableState;
@@ -17,23 +19,10 @@ namespace {
 
 using kormoszi::testing::U;
 
-void Fill(kormoszi::WordTable& table, int count) {
-    table.OpenTable();
-    for (int i = 0; i < count; ++i) {
-        std::string word = std::to_string(1000 + i);  // "b000", "b001", ...
-        word[0] = 'b';
-        table.BeginInsert();
-        table.SetWordText(word);
-        table.PostRecord();
-    }
-    table.SortBy("szo");
-    table.MoveFirst();
-}
+using kormoszi::testing::ShowActive;
 
-void ShowActive(QWidget& window) {
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+void Fill(kormoszi::WordTable& table, int count) {
+    kormoszi::testing::FillNumbered(table, count, 'b');  // "b000", "b001", ...
 }
 
 // Counts the paint events a widget receives.
@@ -197,6 +186,35 @@ TEST(MainWindowTest, LengthSelectorClicksOnlyWhenTheUserPicksAnotherItem) {
     click(0);
     EXPECT_EQ(clicks, 2);
     EXPECT_EQ(w.rgSzam->ItemIndex(), 3);
+}
+
+// The wheel turned over any part of the window moves the focused grid; a step that the
+// grid cannot take (at the first word) is lost, not turned into anything else.
+TEST(MainWindowTest, TheWheelAnywhereOverTheWindowActsOnTheFocusedControl) {
+    TfrmMain w;
+    ShowActive(w);
+    w.mSzavak.CloseTable();
+    Fill(w.mSzavak, 20);
+    w.gSzo->setFocus();
+    auto wheel = [](QWidget* over, int delta) {
+        const QPointF at(3, 3);
+        QWheelEvent event(at, over->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(over, &event);
+    };
+    wheel(w.lDarab, -240);
+    EXPECT_EQ(w.mSzavak.RecordNumber(), 3);
+    wheel(w.rgSzam->Button(2), 120);
+    EXPECT_EQ(w.mSzavak.RecordNumber(), 2);
+    wheel(w.btExit, -120);
+    EXPECT_EQ(w.mSzavak.RecordNumber(), 3);
+    wheel(w.eSzo, 480);
+    EXPECT_EQ(w.mSzavak.RecordNumber(), 1);
+    EXPECT_EQ(w.rgSzam->ItemIndex(), 0);
+
+    w.eSzo->setFocus();
+    wheel(w.gSzo->viewport(), -120);
+    EXPECT_EQ(w.mSzavak.RecordNumber(), 1) << "the grid moves only while it has the focus";
 }
 
 TEST(MainWindowTest, FrameShapeShowsItsBrushAsABandAroundTheSearchBox) {

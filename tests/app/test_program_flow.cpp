@@ -1,12 +1,12 @@
 // The editor end to end: the real window, real key and mouse events, the real dialogs
 // answered as a person would, and word files on disk.
 
-#include <grp.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/test_file_helpers.h"
 #include "support/text.h"
 
 #include <QApplication>
@@ -74,15 +74,8 @@ void AnswerThenReadErrorBox(Qt::Key answer, QString* error) {
 
 // The window shown on a game directory, with the answers to the questions that showing
 // it asks queued beforehand.
-class Editor : public ::testing::Test {
+class Editor : public testing::ShownEditor {
   protected:
-    void Show(const GameDir& dir) {
-        dir.Remember();
-        Window = std::make_unique<TfrmMain>();
-        Window->show();
-        Window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-    }
     std::string Current() { return Window->mSzavak.WordText(); }
     Words Listed() {
         Words out;
@@ -101,9 +94,6 @@ class Editor : public ::testing::Test {
     void WaitActive() { ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get())); }
     QColor Frame() const { return Window->sMod->BrushColor(); }
     QColor ButtonFace() const { return Window->palette().color(QPalette::Button); }
-    void TearDown() override { Window.reset(); }
-
-    std::unique_ptr<TfrmMain> Window;
 };
 
 TEST_F(Editor, TheTypicalEditFromSearchToSavingOnALengthSwitch) {
@@ -348,6 +338,24 @@ TEST_F(Editor, APartlyReadListIsNeverSavedOverItsFile) {
     EXPECT_EQ(Current(), "abc");
 }
 
+// An arrow key in the selector chooses the length as a click does, and the keys after it
+// work the grid: End goes to the last word, a further arrow moves the cursor.
+TEST_F(Editor, ALengthChosenWithTheArrowKeysHandsTheGridTheFocus) {
+    GameDir dir({{3, {"abc"}}, {4, {"alma", "kert", "zaba"}}});
+    Show(dir);
+    Window->rgSzam->Button(0)->setFocus();
+    AnswerNextDialog(Qt::Key_N);
+    QTest::keyClick(Window->rgSzam->Button(0), Qt::Key_Down);
+    WaitActive();
+    EXPECT_EQ(Window->rgSzam->ItemIndex(), 1);
+    ASSERT_EQ(QApplication::focusWidget(), Window->gSzo);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    EXPECT_EQ(Current(), "zaba");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    EXPECT_EQ(Current(), "kert");
+    EXPECT_EQ(Window->rgSzam->ItemIndex(), 1);
+}
+
 TEST_F(Editor, StoredDirectoryWithoutSeparatorStillNamesFilesInside) {
     GameDir dir({{3, {"abc"}}});
     SettingsStore().WriteSetting("Common", "Path", dir.Path().chopped(1));
@@ -391,22 +399,19 @@ TEST_F(Editor, ClosingAsksAndSavesSortedByteForByte) {
 // program goes on. Root may write anything, so this runs as an unprivileged user.
 TEST_F(Editor, ReadOnlyWordFileIsReportedAndTheProgramGoesOn) {
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("KORMOSZI_UNPRIVILEGED")) {
-        const std::string filter =
-            "--gtest_filter=Editor.ReadOnlyWordFileIsReportedAndTheProgramGoesOn";
-        pid_t pid = fork();
-        if (pid == 0) {
-            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0 ||
-                chdir("/") != 0)
-                _exit(126);
+        // A window needs a fresh process: the child starts this test again as that user.
+        const int code = test::RunInChild({.unprivileged = true}, [] {
             setenv("KORMOSZI_UNPRIVILEGED", "1", 1);
-            execl("/proc/self/exe", "test_app", filter.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        if (WIFEXITED(status) && WEXITSTATUS(status) >= 126)
+            if (chdir("/") != 0)
+                return 126;
+            execl("/proc/self/exe", "test_app",
+                  "--gtest_filter=Editor.ReadOnlyWordFileIsReportedAndTheProgramGoesOn",
+                  static_cast<char*>(nullptr));
+            return 127;
+        });
+        if (code == test::kChildNotSetUp || code >= 126)
             GTEST_SKIP() << "could not run the test as an unprivileged user";
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the unprivileged run failed";
+        EXPECT_EQ(code, 0) << "the unprivileged run failed";
         return;
     }
     GameDir dir({{3, {"abc"}}, {4, {"alma"}}});

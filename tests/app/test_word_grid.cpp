@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/app_test_support.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,48 +25,15 @@ using Glyph = TWordGrid::IndicatorGlyph;
 
 namespace {
 
-// "a000" ... : words whose sort order is their number.
+using kormoszi::testing::DialogAnswer;
+
 std::string Word(int i) {
-    std::string word = std::to_string(1000 + i);
-    word[0] = 'a';
-    return word;
+    return kormoszi::testing::NumberedWord(i);
 }
 
 void Fill(WordTable& table, int count) {
-    table.OpenTable();
-    for (int i = 0; i < count; ++i) {
-        table.BeginInsert();
-        table.SetWordText(Word(i));
-        table.PostRecord();
-    }
-    table.SortBy("szo");
-    table.MoveFirst();
+    kormoszi::testing::FillNumbered(table, count);
 }
-
-// Answers the next modal dialog from inside its own loop with a key, as a person would;
-// remembers whether one came up and what it said.
-class DialogAnswer {
-  public:
-    explicit DialogAnswer(Qt::Key key) {
-        FTimer.setInterval(1);
-        QObject::connect(&FTimer, &QTimer::timeout, &FTimer, [this, key] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal == nullptr || !modal->isVisible())
-                return;
-            FTimer.stop();
-            for (const QLabel* label : modal->findChildren<QLabel*>())
-                Text += label->text();
-            Shown = true;
-            QTest::keyClick(modal->windowHandle(), key);
-        });
-        FTimer.start();
-    }
-    bool Shown = false;
-    QString Text;
-
-  private:
-    QTimer FTimer;
-};
 
 class WordGridTest : public ::testing::Test {
   protected:

@@ -3,6 +3,7 @@
 // dialog runs, once it is there.
 
 #include <QApplication>
+#include <QLabel>
 #include <QString>
 #include <QTest>
 #include <QTimer>
@@ -32,5 +33,31 @@ inline void AnswerNextDialog(Qt::Key key, QString* text = nullptr) {
         QTest::keyClick(dialog, key);
     });
 }
+
+// Answers, from inside its own loop, the first modal dialog that opens while this object
+// lives, with a key, as a person would; remembers whether one came up and what it said.
+// Gone with its scope, it answers nothing that a later step opens.
+class DialogAnswer {
+  public:
+    explicit DialogAnswer(Qt::Key key) {
+        FTimer.setInterval(1);
+        QObject::connect(&FTimer, &QTimer::timeout, &FTimer, [this, key] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible())
+                return;
+            FTimer.stop();
+            for (const QLabel* label : modal->findChildren<QLabel*>())
+                Text += label->text();
+            Shown = true;
+            QTest::keyClick(modal->windowHandle(), key);
+        });
+        FTimer.start();
+    }
+    bool Shown = false;
+    QString Text;
+
+  private:
+    QTimer FTimer;
+};
 
 }  // namespace kormoszi::testing
