@@ -1,14 +1,20 @@
 #include "words/word_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
+#include <string_view>
+#include <vector>
 
 #include "platform/file_access.h"
 
 namespace kormoszi {
 
 namespace {
+
+constexpr std::size_t kWriteChunk = 64 * 1024;
 
 void RequireLength(int n) {
     if (n < 1)
@@ -42,13 +48,25 @@ void WriteWordFile(WordTable& table, const std::string& fileName, int n) {
     RequireLength(n);
     RecordFile file(fileName);
     file.Create(1);
+    const auto length = static_cast<std::size_t>(n);
+    // The walk from the first record to the end takes a run of words per step: a call and
+    // a cursor move per word would cost more than the disk does.
+    const int runWords = static_cast<int>(kWriteChunk / length);
+    std::vector<char> chunk;
+    chunk.reserve(kWriteChunk);
     table.MoveFirst();
-    std::string word;
     while (!table.AtEnd()) {
-        word = table.WordText();
-        word.resize(static_cast<std::size_t>(n), '\0');
-        file.Write(word.data(), word.size());
-        table.MoveNext();
+        chunk.clear();
+        const int taken = table.ForEachWordFromCurrent(runWords, [&](std::string_view word) {
+            const std::size_t used = std::min(word.size(), length);
+            chunk.insert(chunk.end(), word.begin(),
+                         word.begin() + static_cast<std::ptrdiff_t>(used));
+            chunk.resize(chunk.size() + (length - used), '\0');  // a word cut short by a NUL
+        });
+        file.Write(chunk.data(), chunk.size());
+        // Past the last word the cursor stays on it and the table reaches its end.
+        if (taken == 0 || table.MoveBy(taken) < taken)
+            table.MoveNext();
     }
     file.Close();
 }

@@ -42,6 +42,21 @@ class WordStore {
         return records_[CurrentOrder()[position]].Text();
     }
     WordValue ValueAt(std::size_t position) const;
+    // Calls f(word) for at most count records of the current order from position on and
+    // returns how many it visited. O(count) on top of finding position; after sorting the
+    // records lie in that order, so the walk reads memory straight through.
+    template <class F>
+    std::size_t ForEachWord(std::size_t position, std::size_t count, F f) const {
+        std::size_t visited = 0;
+        CurrentOrder().ForEachFrom(position, [&](std::uint32_t slot) {
+            if (visited == count)
+                return false;
+            f(records_[slot].Text());
+            ++visited;
+            return true;
+        });
+        return visited;
+    }
 
     // The key that value is to be stored under: none before sorting. All that can fail in
     // storing a value, so a caller asks for it before changing anything. ETableError.

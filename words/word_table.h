@@ -100,6 +100,18 @@ class WordTable {
     int ViewWindowSlot() const;
     std::string ViewWindowWord(int slot) const;
 
+    // Calls f(word) for at most count stored words of the current order from the current
+    // record on, without moving the cursor or telling the views, and returns how many it
+    // visited (0 without a current record or while editing). A walk that reads many words
+    // per step: O(count).
+    template <class F>
+    int ForEachWordFromCurrent(int count, F f) const {
+        if (!HasCurrent() || IsEditing() || count <= 0)
+            return 0;
+        return static_cast<int>(store_.ForEachWord(static_cast<std::size_t>(position_),
+                                                   static_cast<std::size_t>(count), f));
+    }
+
     WordCollation& Collation() { return store_.Collation(); }
 
     std::function<void(WordTable&)> AfterInsert, AfterEdit, BeforePost, AfterPost, AfterCancel;

@@ -76,15 +76,21 @@ std::set<std::string> Leftovers(const ScratchDir& dir, const std::string& wordFi
     return names;
 }
 
-// Calls back when a save's walk steps onto the record at a given place (the last: what
-// follows is the commit). A step of the walk is the one move that scrolls.
+// Calls back once a walk when a save's walk steps onto or past the record at a given place
+// (the last: what follows is the commit). A step of the walk is the one move that scrolls;
+// it may take many records at once.
 struct WalkMark : TableLink {
     WordTable* table = nullptr;
     int place = 0;
+    bool passed = false;
     std::function<void()> reached = [] {};
     void Notify(TableNotice notice, int) override {
-        if (notice == TableNotice::Scroll && table->RecordNumber() == place)
+        if (notice != TableNotice::Scroll)
+            return;
+        const bool beyond = table->RecordNumber() >= place;
+        if (beyond && !passed)
             reached();
+        passed = beyond;
     }
 };
 
