@@ -335,6 +335,10 @@ TEST(RecordFilePermissions, ReadOnlyDirectory) {
     test::GiveToChild(dir / "len4.txt");
     ASSERT_EQ(::chmod((dir / "len4.txt").c_str(), 0444), 0);
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
+    // The rewrite's journal goes to the user's state directory then.
+    ScratchDir state;
+    test::GiveToChild(state.Path());
+    test::ScopedEnv stateHome("XDG_STATE_HOME", state.Path());
 
     int create = AsUnprivileged([&] { Save(dir / "len5.txt", "abcde"); });
     SKIP_IF_NOT_SET_UP(create);
@@ -356,6 +360,7 @@ TEST(RecordFilePermissions, ReadOnlyDirectory) {
               }),
               0);
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"len3.txt", "len4.txt"}));
+    EXPECT_EQ(state.Entries(), std::vector<std::string>{});
 }
 
 // Full disk: a child whose files may not grow past limit bytes (EFBIG).
