@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/rollback_journal.h"
 #include "platform/safe_replace.h"
 
 namespace kormoszi {
@@ -135,6 +136,7 @@ void RecordFile::Open(std::size_t recordSize) {
     if (IsOpen())
         Close();
     CheckName();
+    RollBackInterruptedRewrite(name_);
     int fd = ::open(name_.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         Raise(errno == EISDIR ? EACCES : errno, name_);  // like any file that is no file

@@ -85,12 +85,15 @@ class RecordFile {
     // Opens the existing file for reading and writing, positioned at its start: a missing
     // file fails with 2 (3 without its directory), a read-only one with 5, a file that is
     // not a regular file with 5; 102 when never bound. An open record is closed first.
+    // A rewrite of the file that a killed save left unfinished is rolled back first.
     void Open(std::size_t recordSize = 1);
     // Starts replacing the file's content (the file need not exist). Fails at once when
     // the directory is missing (3), the file is read-only or not a regular file (5) or no
     // file can be made (5). A symbolic link is followed to the file it names. A file with
-    // several hard links, or in a directory that takes no new file, is rewritten in place
-    // and put back as it was should the save fail. An open record is closed first.
+    // several hard links, or in a directory that takes no new file or lets none be removed,
+    // is rewritten in place behind a rollback journal and put back as it was should the
+    // save fail. Rolls back an interrupted rewrite and clears away what killed saves left
+    // in the directory first. An open record is closed first.
     void Create(std::size_t recordSize = 1);
 
     // Reads count records into buffer: 100 when the file ends first (the records before

@@ -1,14 +1,23 @@
 #include "platform/safe_replace.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <functional>
 #include <random>
+#include <vector>
 
+#include "platform/descriptor_io.h"
 #include "platform/file_access.h"
+#include "platform/rollback_journal.h"
 
 namespace kormoszi {
 
@@ -18,37 +27,16 @@ namespace {
     throw EInOutError(FileErrorCode(errnum, fileName));
 }
 
-// Writes all of data, going on after short writes and interrupted calls; 0 or an errno.
-int WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t done = ::write(fd, data, size);
-        if (done < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (done == 0)
-            return ENOSPC;
-        data += done;
-        size -= static_cast<std::size_t>(done);
-    }
-    return 0;
-}
+constexpr char kTemporaryPrefix[] = ".kormoszi-";
+constexpr std::size_t kTemporaryLetters = 6;
 
-// Reads the whole rest of the file into content; 0 or an errno.
-int ReadAll(int fd, std::string& content) {
-    char chunk[64 * 1024];
-    for (;;) {
-        ssize_t done = ::read(fd, chunk, sizeof chunk);
-        if (done < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (done == 0)
-            return 0;
-        content.append(chunk, static_cast<std::size_t>(done));
-    }
+// The names WithFreshName makes, which no other program makes.
+bool IsTemporaryName(const std::string& name) {
+    const std::size_t prefix = sizeof kTemporaryPrefix - 1;
+    return name.size() == prefix + kTemporaryLetters &&
+           name.compare(0, prefix, kTemporaryPrefix) == 0 &&
+           std::all_of(name.begin() + prefix, name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
 }
 
 // Calls make with fresh hidden names until one is not taken yet; 0, or the errno of the
@@ -57,8 +45,8 @@ int WithFreshName(std::string& chosen, const std::function<int(const std::string
     static std::mt19937 random{std::random_device{}()};
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = ".kormoszi-";
-        for (int i = 0; i < 6; ++i)
+        std::string name = kTemporaryPrefix;
+        for (std::size_t i = 0; i < kTemporaryLetters; ++i)
             name += kLetters[random() % (sizeof kLetters - 1)];
         const int error = make(name);
         if (error == 0)
@@ -78,6 +66,23 @@ void IgnoreFileSizeSignal() {
         return ::sigaction(SIGXFSZ, &action, nullptr) == 0;
     }();
     (void)done;
+}
+
+// True for a directory that lets no name be removed (append-only or immutable).
+bool KeepsNames(int dirFd) {
+    int flags = 0;
+    return ::ioctl(dirFd, FS_IOC_GETFLAGS, &flags) == 0 &&
+           (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+}
+
+// Removes the temporary file name in dirFd unless a running save holds it.
+void RemoveIfStale(int dirFd, const char* name) {
+    int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        ::unlinkat(dirFd, name, 0);
+    ::close(fd);
 }
 
 void CloseQuietly(int& fd) {
@@ -122,14 +127,17 @@ bool FollowLinks(const std::string& name, std::string& target, struct stat& st) 
 
 SafeReplace::SafeReplace(const std::string& name) {
     IgnoreFileSizeSignal();
+    RollBackInterruptedRewrite(name);
     exists_ = FollowLinks(name, target_, old_);
     std::size_t slash = target_.rfind('/');
     base_ = slash == std::string::npos ? target_ : target_.substr(slash + 1);
     if (exists_)
         ProbeWritable();
     OpenDirectory();
-    // Other names of the file would keep the old content after a rename.
-    if (exists_ && old_.st_nlink > 1)
+    CleanUpDirectory();
+    // Other names of the file would keep the old content after a rename; a directory that
+    // lets nothing go again would keep every new file made there.
+    if (exists_ && (old_.st_nlink > 1 || keepsNames_))
         BeginInPlace();
     else
         BeginNewFile();
@@ -168,6 +176,34 @@ void SafeReplace::OpenDirectory() {
     }
     if (dirFd_ < 0)
         Fail(errno);
+    keepsNames_ = dirSyncable_ && KeepsNames(dirFd_);
+}
+
+// What earlier saves left here when they were killed: interrupted rewrites are rolled
+// back, temporary files that no running save holds are removed.
+void SafeReplace::CleanUpDirectory() {
+    if (!dirSyncable_ || keepsNames_)
+        return;
+    int listFd = ::dup(dirFd_);
+    DIR* list = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (list == nullptr) {
+        CloseQuietly(listFd);
+        return;
+    }
+    std::string dir = ExtractFileDir(target_);
+    if (!dir.empty() && dir.back() != '/')
+        dir.push_back('/');
+    std::vector<std::string> journalled;
+    while (const struct dirent* entry = ::readdir(list)) {
+        std::string base;
+        if (IsJournalName(entry->d_name, base))
+            journalled.push_back(base);
+        else if (IsTemporaryName(entry->d_name))
+            RemoveIfStale(dirFd_, entry->d_name);
+    }
+    ::closedir(list);
+    for (const std::string& base : journalled)
+        RollBackInterruptedRewrite(dir + base);
 }
 
 void SafeReplace::BeginNewFile() {
@@ -183,6 +219,9 @@ void SafeReplace::BeginNewFile() {
             fd_ = ::openat(dirFd_, name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
             return fd_ >= 0 ? 0 : errno;
         });
+        // Held while the save runs, so that another save's clean-up leaves the file alone.
+        if (error == 0)
+            (void)::flock(fd_, LOCK_EX);
     }
     if (error == 0)
         return;
@@ -191,8 +230,8 @@ void SafeReplace::BeginNewFile() {
     Fail(error);
 }
 
-// Rewrites the file itself; its old content is kept in memory and, where the directory
-// allows, in a synced copy beside it until the new content is synced.
+// Rewrites the file itself. Its old content is kept in memory, for a save that fails, and
+// in a synced journal, for one that is killed, until the new content is synced.
 void SafeReplace::BeginInPlace() {
     inPlace_ = true;
     fd_ = ::open(target_.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -202,29 +241,8 @@ void SafeReplace::BeginInPlace() {
         Fail(error);
     if (::lseek(fd_, 0, SEEK_SET) < 0)
         Fail(errno);
-    if (int error = WriteBackup())
+    if (int error = journal_.Write(!keepsNames_, target_, old_, oldContent_))
         Fail(error);
-}
-
-// 0 also when the directory takes no copy.
-int SafeReplace::WriteBackup() {
-    int copy = -1;
-    int error = WithFreshName(backupName_, [&](const std::string& name) {
-        copy = ::openat(dirFd_, name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
-        return copy >= 0 ? 0 : errno;
-    });
-    if (error == EACCES || error == EPERM)
-        return 0;
-    if (error != 0)
-        return error;
-    error = WriteAll(copy, oldContent_.data(), oldContent_.size());
-    if (error == 0 && ::fsync(copy) != 0)
-        error = errno;
-    if (::close(copy) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && dirSyncable_ && ::fsync(dirFd_) != 0)
-        error = errno;
-    return error;
 }
 
 int SafeReplace::Write(const char* data, std::size_t size) {
@@ -258,9 +276,7 @@ int SafeReplace::CommitInPlace() {
         return errno;
     inPlace_ = false;  // done: nothing to put back
     oldContent_.clear();
-    if (!backupName_.empty())
-        ::unlinkat(dirFd_, backupName_.c_str(), 0);
-    backupName_.clear();
+    journal_.Remove();
     return 0;
 }
 
@@ -272,6 +288,15 @@ int SafeReplace::CommitNewFile() {
     }
     if (::fsync(fd_) != 0)
         return errno;
+    if (unnamed_ && keepsNames_) {
+        // A new file where nothing goes again: it gets its name only when it is whole.
+        const std::string path = "/proc/self/fd/" + std::to_string(fd_);
+        if (::linkat(AT_FDCWD, path.c_str(), dirFd_, base_.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            return errno;
+        unnamed_ = false;
+        CloseQuietly(fd_);
+        return dirSyncable_ && ::fsync(dirFd_) != 0 ? errno : 0;
+    }
     if (unnamed_) {
         if (int error = LinkUnnamed())
             return error;
@@ -291,6 +316,7 @@ int SafeReplace::CommitNewFile() {
 // Gives the O_TMPFILE file a hidden name, from which rename moves it over the old file.
 int SafeReplace::LinkUnnamed() {
     const std::string path = "/proc/self/fd/" + std::to_string(fd_);
+    (void)::flock(fd_, LOCK_EX);  // as for a named temporary file
     int error = WithFreshName(tempName_, [&](const std::string& name) {
         int done = ::linkat(AT_FDCWD, path.c_str(), dirFd_, name.c_str(), AT_SYMLINK_FOLLOW);
         if (done != 0 && errno == ENOENT)  // no /proc: needs privilege, but try it
@@ -303,14 +329,14 @@ int SafeReplace::LinkUnnamed() {
 }
 
 // Undoes everything not yet committed: removes the new file, or in place writes the old
-// bytes back. Keeps the backup copy only when putting the old bytes back failed.
+// bytes back. Keeps the journal only when putting the old bytes back failed.
 void SafeReplace::Abandon() noexcept {
     int savedErrno = errno;
     if (inPlace_) {
         bool restored = !touched_ || RestoreInPlace();
         CloseQuietly(fd_);
-        if (restored && !backupName_.empty())
-            ::unlinkat(dirFd_, backupName_.c_str(), 0);
+        if (restored)
+            journal_.Remove();
         inPlace_ = false;
     } else {
         CloseQuietly(fd_);
@@ -318,7 +344,6 @@ void SafeReplace::Abandon() noexcept {
             ::unlinkat(dirFd_, tempName_.c_str(), 0);
     }
     tempName_.clear();
-    backupName_.clear();
     CloseQuietly(dirFd_);
     errno = savedErrno;
 }

@@ -1,13 +1,17 @@
 #pragma once
-// Replacing the whole content of a file so that a failed save leaves the old content as it
-// was: the new content goes to a new file beside it, which is synced and renamed over the
-// old one. Where that cannot be (other hard links, a directory that takes no new file) the
-// file is rewritten in place, and its old bytes are put back should the save fail.
+// Replacing the whole content of a file so that a failed or killed save leaves the old
+// content as it was: the new content goes to a new file beside it, which is synced and
+// renamed over the old one. Where that cannot be (other hard links, a directory that takes
+// no new file or lets none be removed) the file is rewritten in place behind a rollback
+// journal. Before anything else, an interrupted rewrite of the file is rolled back and
+// what earlier saves left in the directory is cleared away.
 
 #include <sys/stat.h>
 
 #include <cstddef>
 #include <string>
+
+#include "platform/rollback_journal.h"
 
 namespace kormoszi {
 
@@ -35,8 +39,8 @@ class SafeReplace {
     void OpenDirectory();
     void ProbeWritable();
     void BeginNewFile();
+    void CleanUpDirectory();
     void BeginInPlace();
-    int WriteBackup();
     int CommitNewFile();
     int CommitInPlace();
     int LinkUnnamed();
@@ -47,6 +51,7 @@ class SafeReplace {
     std::string base_;    // its name in its directory
     int dirFd_ = -1;
     bool dirSyncable_ = true;  // false for a directory we may search but not read
+    bool keepsNames_ = false;  // append-only or immutable: nothing made there goes again
     bool exists_ = false;
     struct stat old_ {};
 
@@ -56,9 +61,9 @@ class SafeReplace {
     off_t written_ = 0;
 
     bool inPlace_ = false;
-    bool touched_ = false;    // in place: the old bytes were overwritten
-    std::string oldContent_;  // in place: what Abandon puts back
-    std::string backupName_;  // in place: a synced copy of oldContent_ beside the file
+    bool touched_ = false;     // in place: the old bytes were overwritten
+    std::string oldContent_;   // in place: what Abandon puts back
+    RollbackJournal journal_;  // in place: oldContent_, synced, for a save that is killed
 };
 
 }  // namespace kormoszi

@@ -1,7 +1,10 @@
 #include "settings/settings_store.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryFile>
 #include <memory>
 
@@ -32,6 +35,15 @@ bool UnderstoodWhole(const QString& path) {
     return check.status() == QSettings::NoError;
 }
 
+// True when the store's file exists and is no regular file: a FIFO would block the first
+// read for ever, a directory or a device is no store either.
+bool NotAFile() {
+    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                         QStringLiteral("/Pelvador.ini");
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
 QString Key(const QString& section, const QString& name) {
     return section + QLatin1Char('/') + name;
 }
@@ -43,6 +55,8 @@ ESettingsError::ESettingsError(const QString& message)
 
 QString SettingsStore::ReadSetting(const QString& section, const QString& name,
                                    const QString& defaultValue) {
+    if (NotAFile())
+        throw ESettingsError(QStringLiteral("Failed to get data for '%1'").arg(name));
     auto store = OpenStore();
     if (store->status() != QSettings::NoError)
         throw ESettingsError(QStringLiteral("Failed to get data for '%1'").arg(name));
@@ -59,6 +73,8 @@ QString SettingsStore::ReadSetting(const QString& section, const QString& name,
 
 void SettingsStore::WriteSetting(const QString& section, const QString& name,
                                  const QString& value) {
+    if (NotAFile())
+        throw ESettingsError(QStringLiteral("Failed to set data for '%1'").arg(name));
     auto store = OpenStore();
     // QSettings would rewrite a file it could not read completely and drop what it did not
     // understand; refuse instead, leaving the file as it is.

@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/rollback_journal.h"
 #include "platform/test_file_helpers.h"
 
 namespace kormoszi {
@@ -335,6 +337,10 @@ TEST(RecordFilePermissions, ReadOnlyDirectory) {
     test::GiveToChild(dir / "len4.txt");
     ASSERT_EQ(::chmod((dir / "len4.txt").c_str(), 0444), 0);
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
+    // The rewrite's journal goes to the user's state directory then.
+    ScratchDir state;
+    test::GiveToChild(state.Path());
+    test::ScopedEnv stateHome("XDG_STATE_HOME", state.Path());
 
     int create = AsUnprivileged([&] { Save(dir / "len5.txt", "abcde"); });
     SKIP_IF_NOT_SET_UP(create);
@@ -356,6 +362,7 @@ TEST(RecordFilePermissions, ReadOnlyDirectory) {
               }),
               0);
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"len3.txt", "len4.txt"}));
+    EXPECT_EQ(state.Entries(), std::vector<std::string>{});
 }
 
 // Full disk: a child whose files may not grow past limit bytes (EFBIG).
@@ -412,6 +419,60 @@ TEST(RecordFileLimits, NoDescriptorLeftGives4) {
     EXPECT_EQ(underLimit([&] { Save(dir / "len3.txt", "xyz"); }), 4);
     EXPECT_EQ(ReadBytes(dir / "len3.txt"), "abc");
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len3.txt"});
+}
+
+// A journal left by a killed rewrite: a whole one brings the old bytes back on the next
+// load; one cut short, or one whose file was since replaced by another, goes without a
+// word and the file stays as it is.
+TEST(RollbackJournalTest, TheNextLoadRollsBackOnlyFromAWholeJournalOfTheSameFile) {
+    ScratchDir dir;
+    const std::string name = dir / "len3.txt";
+    const std::string journal = dir / JournalNameBeside("len3.txt");
+    auto leaveJournal = [&](const std::string& old) {
+        struct stat st {};
+        ASSERT_EQ(::stat(name.c_str(), &st), 0);
+        RollbackJournal killed;
+        ASSERT_EQ(killed.Write(true, name, st, old), 0);
+    };
+    WriteBytes(name, "newnew");
+    leaveJournal("oldoldold");
+    WriteBytes(name, "newne");  // the kill came in the middle of the rewrite
+    EXPECT_EQ(Load(name), "oldoldold");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len3.txt"});
+
+    leaveJournal("abc");
+    const std::string whole = ReadBytes(journal);
+    WriteBytes(journal, whole.substr(0, whole.size() - 1));
+    EXPECT_EQ(Load(name), "oldoldold");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len3.txt"});
+
+    leaveJournal("abc");
+    WriteBytes(dir / "other", "xyz");
+    ASSERT_EQ(::rename((dir / "other").c_str(), name.c_str()), 0);
+    Save(name, "def");  // a save rolls back first, too
+    EXPECT_EQ(Load(name), "def");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len3.txt"});
+}
+
+// In an append-only directory nothing made there could be removed again: a save rewrites
+// the file in place with its journal in the state directory, and leaves nothing behind.
+TEST(RollbackJournalTest, AnAppendOnlyDirectoryGetsNoFileOfOurs) {
+    ScratchDir dir, state;
+    test::ScopedEnv stateHome("XDG_STATE_HOME", state.Path());
+    WriteBytes(dir / "len3.txt", "abc");
+    const std::string attributes = "chattr +a " + dir.Path() + " 2>/dev/null";
+    if (std::system(attributes.c_str()) != 0)
+        GTEST_SKIP() << "chattr +a does not work here";
+    Save(dir / "len3.txt", "xyzxyz");
+    EXPECT_EQ(test::RunInChild({.fileSizeLimit = 4},
+                               [&] { return FileErrorOf([&] { Save(dir / "len3.txt", "uvw"); }); }),
+              101);
+    Save(dir / "len4.txt", "abcd");
+    EXPECT_EQ(Load(dir / "len3.txt"), "xyzxyz");
+    EXPECT_EQ(Load(dir / "len4.txt"), "abcd");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"len3.txt", "len4.txt"}));
+    EXPECT_EQ(state.Entries(), std::vector<std::string>{});
+    EXPECT_EQ(std::system(("chattr -a " + dir.Path()).c_str()), 0);
 }
 
 }  // namespace

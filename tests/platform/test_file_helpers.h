@@ -105,6 +105,30 @@ inline int FileErrorOf(const std::function<void()>& body) {
     }
 }
 
+// Sets an environment variable for the life of the object (children forked meanwhile
+// inherit it).
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old, had_ = true;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (had_)
+            ::setenv(name_, old_.c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
 // Makes path belong to the user an unprivileged child runs as.
 inline void GiveToChild(const std::string& path) {
     if (::geteuid() == 0 && ::chown(path.c_str(), kNobody, kNobody) != 0)

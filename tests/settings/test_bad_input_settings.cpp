@@ -207,6 +207,39 @@ TEST_F(BadSettings, SettingsDirectoryThatIsAFile) {
 
 // The window reads a Path it cannot use: the error is shown, no directory is guessed, no
 // word file is read or written, and the settings file stays as it was.
+// A FIFO would block the first read for ever; a directory or a device is no store either.
+// Reading gives the read error, writing the write error, and the window comes up.
+TEST_F(BadSettings, SettingsFileThatIsNotARegularFile) {
+    const QByteArray ini = QFile::encodeName(IniPath());
+    ASSERT_EQ(::mkfifo(ini.constData(), 0600), 0);
+    EXPECT_EQ(Read(), "error: Failed to get data for 'Path'");
+    EXPECT_EQ(Write("/x/"), "error: Failed to set data for 'Path'");
+    QString error;
+    testing::OnNextDialog([&](QWidget* box) {
+        if (auto* message = qobject_cast<QMessageBox*>(box))
+            error = message->text();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    {
+        TfrmMain window;
+        window.show();
+        QTest::qWait(50);
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(error, QStringLiteral("Failed to get data for 'Path'"));
+    }
+    ASSERT_EQ(::unlink(ini.constData()), 0);
+
+    for (const char* device : {"", "/dev/null"}) {
+        if (*device == '\0')
+            ASSERT_TRUE(QDir().mkdir(IniPath()));
+        else
+            ASSERT_EQ(::symlink(device, ini.constData()), 0);
+        EXPECT_EQ(Read(), "error: Failed to get data for 'Path'") << device;
+        EXPECT_EQ(Write("/x/"), "error: Failed to set data for 'Path'") << device;
+        ASSERT_EQ(::remove(ini.constData()), 0);
+    }
+}
+
 TEST_F(BadSettings, WindowShowsTheErrorAndLoadsNothing) {
     testing::GameDir game({{3, {"abc"}}});
     const QByteArray ini = "[Common]\nPath=" + QFile::encodeName(game.Path()) + ", /b/\n";
