@@ -293,7 +293,13 @@ void TfrmMain::rgSzamClick() {
         }
     }
     FLetterCount = rgSzam->ItemIndex() + 3;
-    LoadWords(FLetterCount);
+    try {
+        LoadWords(FLetterCount);
+    } catch (...) {
+        // The table holds this length now, read or not: a word typed into it must fit.
+        eSzo->setMaxLength(FLetterCount);
+        throw;
+    }
     eSzo->setMaxLength(FLetterCount);
     gSzo->setFocus();
 }
@@ -312,7 +318,9 @@ void TfrmMain::LoadWords(int n) {
     SuspendedNotices suspended(mSzavak);
     const std::string fileName = WordFileName(FGamePath, n);
     if (!FileExists(fileName)) {
-        FWords = {WordsFrom::MissingFile, FGamePath};
+        FWords = WordsOrigin{};
+        FWords.From = WordsFrom::MissingFile;
+        FWords.Directory = FGamePath;
         lDarab->setText(Text("Szavak száma: 0"));
         const QString question = Text("A fájl (") +
                                  QFile::decodeName(QByteArray::fromStdString(fileName)) +
@@ -327,21 +335,34 @@ void TfrmMain::LoadWords(int n) {
     mSzavak.MoveFirst();
 }
 
-// Until the reader says otherwise the read has failed: any error, of whatever kind,
-// leaves only part of the file in the table.
+// Whatever stops the read, of whatever kind, leaves only part of the file in the table;
+// an incomplete last word still counts as read, but its error goes on like any other.
 void TfrmMain::ReadWords(const std::string& fileName, int n) {
-    FWords = {WordsFrom::FailedRead, FGamePath};
+    WordsOrigin origin;
+    origin.From = WordsFrom::FailedRead;
+    origin.Directory = FGamePath;
+    std::exception_ptr error;
     try {
         ReadWordFile(mSzavak, fileName, n);
-    } catch (const EInOutError& error) {
-        if (error.Code() == FileCode::kReadBeyondEnd)
-            FWords.From = WordsFrom::IncompleteLastWord;
-        throw;
+        origin.From = WordsFrom::WholeFile;
+    } catch (const EInOutError& failure) {
+        error = std::current_exception();
+        if (failure.Code() == FileCode::kReadBeyondEnd)
+            origin.From = WordsFrom::IncompleteLastWord;
+    } catch (...) {
+        error = std::current_exception();
     }
-    FWords.From = WordsFrom::WholeFile;
+    if (origin.From == WordsFrom::FailedRead)
+        origin.LoadError = error;
+    origin.LoadedCount = mSzavak.CountRecords();
+    FWords = std::move(origin);  // after the read: its own posts are nobody's typing
+    if (error)
+        std::rethrow_exception(error);
 }
 
 void TfrmMain::SaveWords(int n) {
+    if (FWords.From == WordsFrom::FailedRead && FWords.LoadError)
+        std::rethrow_exception(FWords.LoadError);
     SuspendedNotices suspended(mSzavak);
     WriteWordFile(mSzavak, WordFileName(FWords.Directory, n), n);
     mSzavak.MoveFirst();
@@ -355,12 +376,18 @@ bool TfrmMain::HasWordsToSave() const {
         case WordsFrom::IncompleteLastWord:
             return true;
         case WordsFrom::FailedRead:
-            return false;
+            return TypedAfterFailedLoad();
         case WordsFrom::Nothing:
         case WordsFrom::MissingFile:
             break;
     }
     return !mSzavak.TableEmpty();
+}
+
+// A deletion posts nothing, but it changes the count.
+bool TfrmMain::TypedAfterFailedLoad() const {
+    return FWords.From == WordsFrom::FailedRead &&
+           (FWords.Typed || mSzavak.CountRecords() != FWords.LoadedCount);
 }
 
 void TfrmMain::btPathClick() {
@@ -575,6 +602,7 @@ void TfrmMain::mSzavakAfterEdit(WordTable&) {
 void TfrmMain::mSzavakBeforePost(WordTable&) {}
 
 void TfrmMain::mSzavakAfterPost(WordTable&) {
+    FWords.Typed = true;
     // Called for every word of a load: both steps cost nothing when nothing changes.
     sMod->SetBrushColor(palette().color(QPalette::Button));
     if (!eSzo->text().isEmpty())

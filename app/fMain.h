@@ -14,6 +14,7 @@
 #include <QString>
 #include <QWheelEvent>
 #include <QWidget>
+#include <exception>
 
 #include "app/radio_group.h"
 #include "app/shape.h"
@@ -87,6 +88,11 @@ class TfrmMain : public QWidget {
         // directory change asks whether to save: the words then go back where they came
         // from, not over the new directory's file of the same length.
         QString Directory;
+        // What stopped a failed read. Words typed into what it left are saved by nothing:
+        // a Yes to a save question fails with this error, as a failed save does.
+        std::exception_ptr LoadError;
+        int LoadedCount = 0;  // the records the load left
+        bool Typed = false;   // a word was posted since the load
     };
 
     void BuildTopPanel();
@@ -100,6 +106,7 @@ class TfrmMain : public QWidget {
     void CenterOnScreen();
     bool Editing() const;
     bool HasWordsToSave() const;
+    bool TypedAfterFailedLoad() const;
     std::string WordFileName(const QString& directory, int n) const;
     void ReadWords(const std::string& fileName, int n);
     void EndEditing();

@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 
 #include "app/app_test_support.h"
+#include "app/single_instance.h"
+#include "platform/test_file_helpers.h"
 #include "support/text.h"
 
 #include <QApplication>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTest>
 #include <QWheelEvent>
+#include <csignal>
+#include <memory>
 #include <string>
 
 using kormoszi::TableState;
@@ -255,6 +260,35 @@ TEST(MainWindowTest, FrameShapeShowsItsBrushAsABandAroundTheSearchBox) {
     const QImage plain = w.Panel2->grab().toImage();
     EXPECT_EQ(plain.pixelColor(6, 104), face);
     EXPECT_EQ(plain.pixelColor(84, 86), face);
+}
+
+// A later start finds the first copy and asks for its window; once the first is gone,
+// ended or killed, the next start is the first again.
+TEST(SingleInstanceTest, ALaterStartFindsTheFirstAndTakesOverOnceItIsGone) {
+    const QString name = QStringLiteral("kormoszi-test-%1").arg(QCoreApplication::applicationPid());
+    auto first = std::make_unique<kormoszi::SingleInstance>(name);
+    ASSERT_TRUE(first->IsFirst());
+    int raised = 0;
+    QObject::connect(first.get(), &kormoszi::SingleInstance::RaiseRequested, [&] { ++raised; });
+    EXPECT_FALSE(kormoszi::SingleInstance(name).IsFirst());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return raised == 1; }));
+    first.reset();
+
+    // A copy killed while it holds the lock and listens leaves nothing in the way.
+    const int died = kormoszi::test::RunInChild({}, [&] {
+        kormoszi::SingleInstance crashed(name);
+        ::kill(::getpid(), SIGKILL);
+        return 0;
+    });
+    EXPECT_EQ(died, -2);
+    kormoszi::SingleInstance next(name);
+    EXPECT_TRUE(next.IsFirst());
+    raised = 0;
+    QObject::connect(&next, &kormoszi::SingleInstance::RaiseRequested, [&] { ++raised; });
+    EXPECT_FALSE(kormoszi::SingleInstance(name).IsFirst());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return raised == 1; }));
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
+                  QLatin1Char('/') + name + QStringLiteral(".lock"));
 }
 
 }  // namespace

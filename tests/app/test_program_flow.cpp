@@ -312,12 +312,14 @@ TEST_F(Editor, DirectoryChangeSavesTheWordsWhereTheyCameFrom) {
 }
 
 // What a failed read left in the table is only part of the file: the next switch does
-// not offer to save it over the whole dictionary.
+// not offer to save it over the whole dictionary. Words typed into it are never dropped
+// silently: a Yes fails as a failed save does, with the error that stopped the load.
 TEST_F(Editor, APartlyReadListIsNeverSavedOverItsFile) {
     GameDir dir({{3, {"abc"}}});
     // More words than the editor takes: refused before anything is read.
     dir.WriteBytes(4, std::string());
-    ASSERT_EQ(truncate(dir.File(4).c_str(), 4 * (std::int64_t{8} << 20) + 4 * 16), 0);
+    const std::int64_t size = 4 * (std::int64_t{8} << 20) + 64;
+    ASSERT_EQ(truncate(dir.File(4).c_str(), size), 0);
     Show(dir);
     QString error;
     AnswerThenReadErrorBox(Qt::Key_N, &error);
@@ -334,8 +336,36 @@ TEST_F(Editor, APartlyReadListIsNeverSavedOverItsFile) {
     QTest::mouseClick(Window->rgSzam->Button(0), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     QTest::qWait(700);
     EXPECT_FALSE(asked);
-    EXPECT_EQ(QFile(QString::fromStdString(dir.File(4))).size(), 4 * (std::int64_t{8} << 20) + 64);
+    EXPECT_EQ(QFile(QString::fromStdString(dir.File(4))).size(), size);
     EXPECT_EQ(Current(), "abc");
+
+    // Once more, and a word typed into the empty list: now the switch asks, and its Yes
+    // fails with the error of the load and stops the switch.
+    AnswerThenReadErrorBox(Qt::Key_I, &error);
+    QTest::mouseClick(Window->rgSzam->Button(1), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(error, U("I/O error 27."));
+    QTest::keyClick(Window->gSzo, Qt::Key_Insert);
+    Type(Window->eSzo, U("alma"));
+    QTest::keyClick(Window->eSzo, Qt::Key_Return);
+    error.clear();
+    AnswerThenReadErrorBox(Qt::Key_I, &error);
+    QTest::mouseClick(Window->rgSzam->Button(0), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(error, U("I/O error 27."));
+    EXPECT_EQ(Window->rgSzam->ItemIndex(), 1) << "the selector goes back";
+    EXPECT_EQ(Window->eSzo->maxLength(), 4);
+    EXPECT_EQ(Listed(), (Words{"alma"}));
+
+    // Yes on exit fails the same way and keeps the window; No still closes.
+    error.clear();
+    AnswerThenReadErrorBox(Qt::Key_I, &error);
+    QTest::mouseClick(Window->btExit, Qt::LeftButton);
+    EXPECT_EQ(error, U("I/O error 27."));
+    EXPECT_TRUE(Window->isVisible());
+    EXPECT_EQ(Listed(), (Words{"alma"}));
+    AnswerNextDialog(Qt::Key_N);
+    QTest::mouseClick(Window->btExit, Qt::LeftButton);
+    EXPECT_FALSE(Window->isVisible());
+    EXPECT_EQ(QFile(QString::fromStdString(dir.File(4))).size(), size);
 }
 
 // An arrow key in the selector chooses the length as a click does, and the keys after it
@@ -426,6 +456,17 @@ TEST_F(Editor, ReadOnlyWordFileIsReportedAndTheProgramGoesOn) {
     });
     Show(dir);
     EXPECT_EQ(error, U("File access denied."));
+    // A word typed into the empty list is not dropped by a Yes on exit: it fails as the
+    // load did, and the window stays.
+    QTest::keyClick(Window->gSzo, Qt::Key_Insert);
+    Type(Window->eSzo, U("xyz"));
+    QTest::keyClick(Window->eSzo, Qt::Key_Return);
+    error.clear();
+    AnswerThenReadErrorBox(Qt::Key_I, &error);
+    QTest::mouseClick(Window->btExit, Qt::LeftButton);
+    EXPECT_EQ(error, U("File access denied."));
+    EXPECT_TRUE(Window->isVisible());
+    EXPECT_EQ(dir.Read(3), "abc");
     SwitchTo(4, Qt::Key_N);
     EXPECT_EQ(Current(), "alma");
 }
