@@ -205,8 +205,15 @@ TEST_F(BadSettings, SettingsDirectoryThatIsAFile) {
     qputenv("XDG_CONFIG_HOME", home);
 }
 
-// The window reads a Path it cannot use: the error is shown, no directory is guessed, no
-// word file is read or written, and the settings file stays as it was.
+// Answers the error box that the next step shows and keeps its text in error.
+void CatchErrorBox(QString& error) {
+    testing::OnNextDialog([&error](QWidget* box) {
+        if (auto* message = qobject_cast<QMessageBox*>(box))
+            error = message->text();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+}
+
 // A FIFO would block the first read for ever; a directory or a device is no store either.
 // Reading gives the read error, writing the write error, and the window comes up.
 TEST_F(BadSettings, SettingsFileThatIsNotARegularFile) {
@@ -215,11 +222,7 @@ TEST_F(BadSettings, SettingsFileThatIsNotARegularFile) {
     EXPECT_EQ(Read(), "error: Failed to get data for 'Path'");
     EXPECT_EQ(Write("/x/"), "error: Failed to set data for 'Path'");
     QString error;
-    testing::OnNextDialog([&](QWidget* box) {
-        if (auto* message = qobject_cast<QMessageBox*>(box))
-            error = message->text();
-        QTest::keyClick(box, Qt::Key_Return);
-    });
+    CatchErrorBox(error);
     {
         TfrmMain window;
         window.show();
@@ -240,16 +243,14 @@ TEST_F(BadSettings, SettingsFileThatIsNotARegularFile) {
     }
 }
 
+// The window reads a Path it cannot use: the error is shown, no directory is guessed, no
+// word file is read or written, and the settings file stays as it was.
 TEST_F(BadSettings, WindowShowsTheErrorAndLoadsNothing) {
     testing::GameDir game({{3, {"abc"}}});
     const QByteArray ini = "[Common]\nPath=" + QFile::encodeName(game.Path()) + ", /b/\n";
     WriteIni(ini);
     QString error;
-    testing::OnNextDialog([&](QWidget* box) {
-        if (auto* message = qobject_cast<QMessageBox*>(box))
-            error = message->text();
-        QTest::keyClick(box, Qt::Key_Return);
-    });
+    CatchErrorBox(error);
     TfrmMain window;
     window.show();
     QTest::qWait(50);
