@@ -18,6 +18,7 @@
 #include "app/app_test_support.h"
 #include "app/fMain.h"
 #include "settings/directory_list.h"
+#include "support/words_in_order.h"
 
 namespace kormoszi {
 namespace {
@@ -77,12 +78,12 @@ void AnswerThenReadErrorBox(Qt::Key answer, QString* error) {
 class Editor : public testing::ShownEditor {
   protected:
     std::string Current() { return Window->mSzavak.WordText(); }
-    Words Listed() {
-        Words out;
-        auto& t = Window->mSzavak;
-        for (t.MoveFirst(); !t.AtEnd(); t.MoveNext())
-            out.push_back(t.WordText());
-        return out;
+    Words Listed() { return testing::WordsInOrder(Window->mSzavak); }
+    // INSERT, the word typed into the search box, Enter: as a person adds a word.
+    void InsertWord(const QString& word) {
+        QTest::keyClick(Window->gSzo, Qt::Key_Insert);
+        Type(Window->eSzo, word);
+        QTest::keyClick(Window->eSzo, Qt::Key_Return);
     }
     void SwitchTo(int n, Qt::Key answer, QString* question = nullptr) {
         AnswerNextDialog(answer, question);
@@ -166,9 +167,7 @@ TEST_F(Editor, InsertLowersOnlyEnglishCapitalsAndChecksTheLength) {
     Show(dir);
     SwitchTo(4, Qt::Key_N);
 
-    QTest::keyClick(Window->gSzo, Qt::Key_Insert);
-    Type(Window->eSzo, U("ÁRok"));
-    QTest::keyClick(Window->eSzo, Qt::Key_Return);
+    InsertWord(U("ÁRok"));
     EXPECT_EQ(Current(), W("Árok"));
     EXPECT_EQ(Listed(), (Words{"alma", W("Árok"), "kert"}));  // Á sorts with A
 
@@ -294,9 +293,7 @@ TEST_F(Editor, DirectoryChangeSavesTheWordsWhereTheyCameFrom) {
         ~RestoreDirectory() { QDir::setCurrent(saved); }
     } restore;
     Show(oldDir);
-    QTest::keyClick(Window->gSzo, Qt::Key_Insert);
-    Type(Window->eSzo, U("ccc"));
-    QTest::keyClick(Window->eSzo, Qt::Key_Return);
+    InsertWord(U("ccc"));
     WaitActive();
 
     OnNextDialog([&](QWidget* picker) {
@@ -344,9 +341,7 @@ TEST_F(Editor, APartlyReadListIsNeverSavedOverItsFile) {
     AnswerThenReadErrorBox(Qt::Key_I, &error);
     QTest::mouseClick(Window->rgSzam->Button(1), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     EXPECT_EQ(error, U("I/O error 27."));
-    QTest::keyClick(Window->gSzo, Qt::Key_Insert);
-    Type(Window->eSzo, U("alma"));
-    QTest::keyClick(Window->eSzo, Qt::Key_Return);
+    InsertWord(U("alma"));
     error.clear();
     AnswerThenReadErrorBox(Qt::Key_I, &error);
     QTest::mouseClick(Window->rgSzam->Button(0), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
@@ -412,9 +407,7 @@ TEST_F(Editor, ClosingAsksAndSavesSortedByteForByte) {
     GameDir dir({{3, {"\xF5sz", "osz", "\xF3sz", "\xF6sz", "Osz", "ab\xFB"}}});
     Show(dir);
     AnswerNextDialog(Qt::Key_Escape);  // Cancel keeps the window and the words
-    QTest::keyClick(Window->gSzo, Qt::Key_Insert);
-    Type(Window->eSzo, U("zzz"));
-    QTest::keyClick(Window->eSzo, Qt::Key_Return);
+    InsertWord(U("zzz"));
     EXPECT_FALSE(Window->close());
     EXPECT_TRUE(Window->isVisible());
     EXPECT_EQ(Window->mSzavak.CountRecords(), 7);
@@ -458,9 +451,7 @@ TEST_F(Editor, ReadOnlyWordFileIsReportedAndTheProgramGoesOn) {
     EXPECT_EQ(error, U("File access denied."));
     // A word typed into the empty list is not dropped by a Yes on exit: it fails as the
     // load did, and the window stays.
-    QTest::keyClick(Window->gSzo, Qt::Key_Insert);
-    Type(Window->eSzo, U("xyz"));
-    QTest::keyClick(Window->eSzo, Qt::Key_Return);
+    InsertWord(U("xyz"));
     error.clear();
     AnswerThenReadErrorBox(Qt::Key_I, &error);
     QTest::mouseClick(Window->btExit, Qt::LeftButton);
