@@ -25,6 +25,16 @@ int WriteAll(int fd, const char* data, std::size_t size) {
     return 0;
 }
 
+int RewriteAll(int fd, const std::string& content) {
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return errno;
+    if (int error = WriteAll(fd, content.data(), content.size()))
+        return error;
+    if (::ftruncate(fd, static_cast<off_t>(content.size())) != 0 || ::fsync(fd) != 0)
+        return errno;
+    return 0;
+}
+
 int ReadAll(int fd, std::string& content) {
     char chunk[64 * 1024];
     for (;;) {

@@ -143,6 +143,14 @@ bool InStateDirectory(const std::string& journal) {
     return journal.compare(0, StateDirectory().size() + 1, StateDirectory() + "/") == 0;
 }
 
+// Where the journal of the file canonical lies beside it.
+std::string JournalBeside(const std::string& canonical) {
+    std::string dir = ExtractFileDir(canonical);
+    if (!dir.empty() && dir.back() != '/')
+        dir.push_back('/');
+    return dir + JournalNameBeside(BaseName(canonical));
+}
+
 // Removes the journal, and the state directory of ours when it is left empty.
 void Drop(const std::string& journal) noexcept {
     ::unlink(journal.c_str());
@@ -160,14 +168,8 @@ int PutBack(const Entry& entry, const std::string& canonical) {
     int error = ::fstat(fd, &st) == 0 ? 0 : errno;
     if (error == 0 && (st.st_dev != entry.Device || st.st_ino != entry.Inode))
         error = ESTALE;  // replaced between the look and the open
-    if (error == 0 && ::lseek(fd, 0, SEEK_SET) != 0)
-        error = errno;
     if (error == 0)
-        error = WriteAll(fd, entry.Content.data(), entry.Content.size());
-    if (error == 0 && ::ftruncate(fd, static_cast<off_t>(entry.Content.size())) != 0)
-        error = errno;
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
+        error = RewriteAll(fd, entry.Content);
     if (::close(fd) != 0 && error == 0)
         error = errno;
     return error;
@@ -220,10 +222,7 @@ bool IsJournalName(const std::string& name, std::string& base) {
 
 void RollBackInterruptedRewrite(const std::string& fileName) {
     const std::string canonical = Canonical(fileName);
-    std::string dir = ExtractFileDir(canonical);
-    if (!dir.empty() && dir.back() != '/')
-        dir.push_back('/');
-    RollBackFrom(dir + JournalNameBeside(BaseName(canonical)), canonical);
+    RollBackFrom(JournalBeside(canonical), canonical);
     RollBackFrom(StateJournal(canonical), canonical);
 }
 
@@ -237,10 +236,7 @@ int RollbackJournal::Write(bool beside, const std::string& path, const struct st
     const std::string canonical = Canonical(path);
     const std::string body = Encode(canonical, st, content);
     if (beside) {
-        std::string dir = ExtractFileDir(canonical);
-        if (!dir.empty() && dir.back() != '/')
-            dir.push_back('/');
-        const int error = WriteAt(dir + JournalNameBeside(BaseName(canonical)), body);
+        const int error = WriteAt(JournalBeside(canonical), body);
         if (error != EACCES && error != EPERM && error != EROFS)
             return error;
     }

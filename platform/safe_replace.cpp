@@ -351,9 +351,7 @@ void SafeReplace::Abandon() noexcept {
 bool SafeReplace::RestoreInPlace() noexcept {
     if (fd_ < 0)
         fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    return fd_ >= 0 && ::lseek(fd_, 0, SEEK_SET) == 0 &&
-           WriteAll(fd_, oldContent_.data(), oldContent_.size()) == 0 &&
-           ::ftruncate(fd_, static_cast<off_t>(oldContent_.size())) == 0 && ::fsync(fd_) == 0;
+    return fd_ >= 0 && RewriteAll(fd_, oldContent_) == 0;
 }
 
 }  // namespace kormoszi
