@@ -49,11 +49,39 @@ bool IsOwnCode(int code) {
     return false;
 }
 
-[[noreturn]] void Raise(int errnum, const std::string& fileName) {
+}  // namespace
+
+void RaiseFileError(int errnum, const std::string& fileName) {
     throw EInOutError(FileErrorCode(errnum, fileName));
 }
 
-}  // namespace
+FileStamp StampFrom(const struct stat& st) {
+    FileStamp stamp;
+    stamp.Exists = true;
+    stamp.Device = st.st_dev;
+    stamp.Inode = st.st_ino;
+    stamp.Size = static_cast<std::uint64_t>(st.st_size);
+    stamp.ModifiedSeconds = st.st_mtim.tv_sec;
+    stamp.ModifiedNanoseconds = st.st_mtim.tv_nsec;
+    return stamp;
+}
+
+int StampAt(const std::string& fileName, FileStamp& stamp) {
+    struct stat st;
+    if (::stat(fileName.c_str(), &st) == 0) {
+        stamp = StampFrom(st);
+        return 0;
+    }
+    stamp = FileStamp{};
+    return errno == ENOENT ? 0 : errno;
+}
+
+FileStamp StampOf(const std::string& fileName) {
+    FileStamp stamp;
+    if (const int error = StampAt(fileName, stamp))
+        RaiseFileError(error, fileName);
+    return stamp;
+}
 
 EInOutError::EInOutError(int code) : std::runtime_error(MessageFor(code)), code_(code) {}
 
@@ -102,12 +130,18 @@ std::string ExtractFileDir(const std::string& path) {
     return path.substr(0, slash + 1);
 }
 
+std::string JoinPath(const std::string& dir, const std::string& name) {
+    if (dir.empty())
+        return name;
+    return dir.back() == '/' ? dir + name : dir + '/' + name;
+}
+
 std::string ExecutablePath() {
     std::string path(256, '\0');
     for (;;) {
         ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
         if (length < 0)
-            Raise(errno, "/proc/self/exe");
+            RaiseFileError(errno, "/proc/self/exe");
         if (static_cast<std::size_t>(length) < path.size()) {
             path.resize(static_cast<std::size_t>(length));
             return path;
@@ -136,19 +170,20 @@ void RecordFile::Open(std::size_t recordSize) {
     if (IsOpen())
         Close();
     CheckName();
-    RollBackInterruptedRewrite(name_);
+    RollBackInterruptedRewrites(name_);
     int fd = ::open(name_.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
-        Raise(errno == EISDIR ? EACCES : errno, name_);  // like any file that is no file
+        RaiseFileError(errno == EISDIR ? EACCES : errno, name_);  // like any file that is no file
     struct stat st;
     int error = ::fstat(fd, &st) == 0 ? 0 : errno;
     if (error == 0 && !S_ISREG(st.st_mode))
         error = EACCES;  // a FIFO or device could block
     if (error != 0) {
         ::close(fd);
-        Raise(error, name_);
+        RaiseFileError(error, name_);
     }
     fd_ = fd;
+    stamp_ = StampFrom(st);
     recordSize_ = recordSize;
     buffer_.resize(kBufferSize);
     bufferPos_ = bufferEnd_ = 0;
@@ -159,7 +194,10 @@ void RecordFile::Create(std::size_t recordSize) {
     if (IsOpen())
         Close();
     CheckName();
-    replacement_ = std::make_unique<SafeReplace>(name_);
+    RollBackInterruptedRewrites(name_);
+    auto target = std::make_unique<ReplaceTarget>(name_);
+    ClearLeftovers(*target);
+    replacement_ = StartReplacement(std::move(target));
     recordSize_ = recordSize;
     buffer_.resize(kBufferSize);
     bufferPos_ = bufferEnd_ = 0;
@@ -205,6 +243,12 @@ void RecordFile::ReadSlow(void* buffer, std::size_t wanted) {
         out += take;
         wanted -= take;
     }
+}
+
+FileStamp RecordFile::Stamp() const {
+    if (mode_ != Mode::Reading)
+        throw EInOutError(FileCode::kNotOpen);
+    return stamp_;
 }
 
 std::uint64_t RecordFile::Size() {
@@ -255,20 +299,32 @@ void RecordFile::Close() {
             fd_ = -1;
             mode_ = Mode::Closed;
             if (closed != 0)
-                Raise(errno, name_);
+                RaiseFileError(errno, name_);
             return;
         }
-        case Mode::Writing: {
-            Flush();
-            std::string target = replacement_->Target();
-            int error = replacement_->Commit();
-            replacement_.reset();
-            mode_ = Mode::Closed;
-            if (error != 0)
-                Raise(error, target);
+        case Mode::Writing:
+            FinishWriting(nullptr, nullptr);
             return;
-        }
     }
+}
+
+bool RecordFile::CloseIfUnchanged(const FileStamp& expected, FileStamp* written) {
+    if (mode_ != Mode::Writing)
+        throw EInOutError(FileCode::kNotOpen);
+    return FinishWriting(&expected, written);
+}
+
+bool RecordFile::FinishWriting(const FileStamp* expected, FileStamp* written) {
+    Flush();
+    const std::string target = replacement_->Target();
+    const int result = replacement_->Commit(expected, written);
+    replacement_.reset();
+    mode_ = Mode::Closed;
+    if (result == Replacement::kChanged)
+        return false;
+    if (result != 0)
+        RaiseFileError(result, target);
+    return true;
 }
 
 }  // namespace kormoszi

@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+struct stat;
+
 namespace kormoszi {
 
-class SafeReplace;
+class Replacement;
 
 // The file layer's own codes, each with a fixed text; every other code is "I/O error %d".
 namespace FileCode {
@@ -51,10 +53,32 @@ constexpr std::size_t kMaxFileName = 259;
 // an I/O error never reads as "File access denied". May stat the directory.
 int FileErrorCode(int errnum, const std::string& fileName);
 
+// What tells one state of a file from another without reading it: which file, how long,
+// when it was last written. Two stamps are equal while nobody wrote the file.
+struct FileStamp {
+    bool Exists = false;
+    std::uint64_t Device = 0, Inode = 0, Size = 0;
+    std::int64_t ModifiedSeconds = 0, ModifiedNanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file that fileName names, links followed; Exists is false when there
+// is none. Throws EInOutError when the name cannot be looked at (5 for a denied directory).
+FileStamp StampOf(const std::string& fileName);
+// The same without throwing: 0 or the errno of the failed look.
+int StampAt(const std::string& fileName, FileStamp& stamp);
+FileStamp StampFrom(const struct stat& st);
+
+// Throws the file error for an errno of a failed call on fileName (see FileErrorCode).
+[[noreturn]] void RaiseFileError(int errnum, const std::string& fileName);
+
 // True exactly for an existing regular file (links followed).
 bool FileExists(const std::string& fileName);
 // The directory part of a path: "/games/prog" -> "/games", "/prog" -> "/", "prog" -> "".
 std::string ExtractFileDir(const std::string& path);
+// dir and name with one separator between them ("/a" + "b" and "/a/" + "b" give "/a/b");
+// name alone when dir is empty.
+std::string JoinPath(const std::string& dir, const std::string& name);
 // The full path of the running program.
 std::string ExecutablePath();
 
@@ -87,13 +111,18 @@ class RecordFile {
     // not a regular file with 5; 102 when never bound. An open record is closed first.
     // A rewrite of the file that a killed save left unfinished is rolled back first.
     void Open(std::size_t recordSize = 1);
+    // The stamp of the file as Open found it; 103 unless opened by Open.
+    FileStamp Stamp() const;
     // Starts replacing the file's content (the file need not exist). Fails at once when
-    // the directory is missing (3), the file is read-only or not a regular file (5) or no
-    // file can be made (5). A symbolic link is followed to the file it names. A file with
-    // several hard links, or in a directory that takes no new file or lets none be removed,
-    // is rewritten in place behind a rollback journal and put back as it was should the
-    // save fail. Rolls back an interrupted rewrite and clears away what killed saves left
-    // in the directory first. An open record is closed first.
+    // the directory is missing (3), the file is read-only or not a regular file (5), no
+    // file can be made (5), or the name is a symbolic link that another user planted in a
+    // shared sticky directory (5). Other symbolic links are followed to the file they
+    // name. A file with several hard links, in a directory that takes no new file or lets
+    // none be removed, or whose owner and group a new file could not keep, is rewritten in
+    // place behind a rollback journal and put back as it was should the save fail. Rolls
+    // back an interrupted rewrite of the file and clears away the temporary files that
+    // killed saves of this user left in the directory first. An open record is closed
+    // first.
     void Create(std::size_t recordSize = 1);
 
     // Reads count records into buffer: 100 when the file ends first (the records before
@@ -125,6 +154,11 @@ class RecordFile {
     // Closes the file; after Create it syncs the new content, puts it in place of the old
     // file and syncs the directory. 103 when not open.
     void Close();
+    // Closes a file begun by Create like Close, but puts the new content in place only
+    // while the file still has the stamp expected; otherwise abandons it, leaves the file
+    // as it is and returns false. written, when given, gets the stamp of what was put in
+    // place.
+    bool CloseIfUnchanged(const FileStamp& expected, FileStamp* written = nullptr);
 
   private:
     enum class Mode { Closed, Reading, Writing };
@@ -135,8 +169,10 @@ class RecordFile {
     bool EofSlow();
     bool Fill();
     void Flush();
-    [[noreturn]] void FailReading(int errnum);
-    [[noreturn]] void FailWriting(int errnum);
+    bool FinishWriting(const FileStamp* expected, FileStamp* written);
+    // Both take a file error code (FileErrorCode of an errno, or a FileCode).
+    [[noreturn]] void FailReading(int code);
+    [[noreturn]] void FailWriting(int code);
 
     std::string name_;
     bool bound_ = false;
@@ -145,7 +181,8 @@ class RecordFile {
     int fd_ = -1;  // while reading
     std::vector<char> buffer_;
     std::size_t bufferPos_ = 0, bufferEnd_ = 0;
-    std::unique_ptr<SafeReplace> replacement_;  // while writing
+    FileStamp stamp_;                           // while reading
+    std::unique_ptr<Replacement> replacement_;  // while writing
 };
 
 }  // namespace kormoszi

@@ -1,15 +1,15 @@
 #include "platform/rollback_journal.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <vector>
 
 #include "platform/descriptor_io.h"
 #include "platform/file_access.h"
@@ -18,8 +18,9 @@ namespace kormoszi {
 
 namespace {
 
-constexpr char kMagic[] = "kormoszi rollback journal 1\n";
-constexpr char kBesidePrefix[] = ".kormoszi-journal-";
+constexpr char kMagic[] = "kormoszi rollback journal 2\n";
+constexpr char kSuffix[] = ".journal";
+constexpr std::size_t kNumberSize = 8;
 
 std::uint64_t Checksum(const char* data, std::size_t size) {
     std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
@@ -31,143 +32,106 @@ std::uint64_t Checksum(const char* data, std::size_t size) {
 }
 
 void PutNumber(std::string& out, std::uint64_t value) {
-    for (int i = 0; i < 8; ++i)
+    for (std::size_t i = 0; i < kNumberSize; ++i)
         out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
 }
 
-bool GetNumber(const std::string& in, std::size_t& at, std::uint64_t& value) {
-    if (in.size() - at < 8)
+// Reads a number at at, never past end; false when it does not fit.
+bool GetNumber(const std::string& in, std::size_t end, std::size_t& at, std::uint64_t& value) {
+    if (at > end || end - at < kNumberSize)
         return false;
     value = 0;
-    for (int i = 0; i < 8; ++i)
-        value |= std::uint64_t(static_cast<unsigned char>(in[at + i])) << (8 * i);
-    at += 8;
+    for (std::size_t i = 0; i < kNumberSize; ++i)
+        value |= std::uint64_t{static_cast<unsigned char>(in[at + i])} << (8 * i);
+    at += kNumberSize;
     return true;
 }
 
-// What a journal holds.
-struct Entry {
-    std::string Path;
-    std::uint64_t Device = 0, Inode = 0;
-    std::string Content;
-};
-
-std::string Encode(const std::string& path, const struct stat& st, const std::string& content) {
-    std::string body = kMagic;
-    PutNumber(body, st.st_dev);
-    PutNumber(body, st.st_ino);
-    PutNumber(body, path.size());
-    body += path;
-    PutNumber(body, content.size());
-    body += content;
-    PutNumber(body, Checksum(body.data(), body.size()));
-    return body;
-}
-
-// False unless body is a whole journal: every length fits and the checksum agrees.
-bool Decode(const std::string& body, Entry& entry) {
-    const std::size_t magic = sizeof kMagic - 1;
-    if (body.size() < magic + 8 || body.compare(0, magic, kMagic) != 0)
+// Reads a text of the length that precedes it, never past end.
+bool GetText(const std::string& in, std::size_t end, std::size_t& at, std::string& text) {
+    std::uint64_t length = 0;
+    if (!GetNumber(in, end, at, length) || length > end - at)
         return false;
-    const std::size_t end = body.size() - 8;
-    std::size_t at = end;
-    std::uint64_t sum = 0, length = 0;
-    if (!GetNumber(body, at, sum) || sum != Checksum(body.data(), end))
-        return false;
-    at = magic;
-    if (!GetNumber(body, at, entry.Device) || !GetNumber(body, at, entry.Inode) ||
-        !GetNumber(body, at, length) || length > end - at)
-        return false;
-    entry.Path = body.substr(at, length);
-    at += length;
-    if (!GetNumber(body, at, length) || length != end - at)
-        return false;
-    entry.Content = body.substr(at, length);
+    text.assign(in, at, static_cast<std::size_t>(length));
+    at += static_cast<std::size_t>(length);
     return true;
 }
 
-// The file's full name with links resolved; for a file that is gone, its directory's.
-std::string Canonical(const std::string& fileName) {
-    char buffer[PATH_MAX];
-    if (::realpath(fileName.c_str(), buffer) != nullptr)
-        return buffer;
-    std::string dir = ExtractFileDir(fileName);
-    if (::realpath(dir.empty() ? "." : dir.c_str(), buffer) == nullptr)
-        return fileName;
-    std::string path = buffer;
-    if (path.back() != '/')
-        path.push_back('/');
-    return path + fileName.substr(fileName.rfind('/') + 1);
+bool EndsWith(const std::string& name, const char* suffix) {
+    const std::string tail = suffix;
+    return name.size() > tail.size() &&
+           name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-std::string BaseName(const std::string& path) {
-    return path.substr(path.rfind('/') + 1);
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.empty() ? "." : path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// $XDG_STATE_HOME/kormoszi, by default ~/.local/state/kormoszi.
-std::string StateDirectory() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state != nullptr && state[0] == '/')
-        return std::string(state) + "/kormoszi";
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/') {
-        const struct passwd* user = ::getpwuid(::getuid());
-        home = user != nullptr ? user->pw_dir : "/";
+// Makes dir unless it is there, and syncs its parent so that the new name lasts; 0 or an
+// errno.
+int MakeLevel(const std::string& dir) {
+    if (::mkdir(dir.c_str(), 0700) != 0)
+        return errno == EEXIST ? 0 : errno;
+    return SyncDirectoryOf(dir);
+}
+
+// Opens the state directory, made with every missing level first when make is true;
+// -1 with errno set when it cannot be, EACCES when it is not the user's own. Only the user
+// may write there, so that nobody else can put a journal in it.
+int OpenStateDirectory(bool make) {
+    const std::string dir = StateDirectory();
+    if (make) {
+        for (std::size_t slash = dir.find('/', 1);; slash = dir.find('/', slash + 1)) {
+            if (const int error = MakeLevel(dir.substr(0, slash))) {
+                errno = error;
+                return -1;
+            }
+            if (slash == std::string::npos)
+                break;
+        }
     }
-    return std::string(home) + "/.local/state/kormoszi";
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) {
+        ::close(fd);
+        errno = EACCES;
+        return -1;
+    }
+    if ((st.st_mode & 077) != 0)
+        (void)::fchmod(fd, 0700);
+    return fd;
 }
 
-// The state directory's journal of the file at the canonical path.
-std::string StateJournal(const std::string& canonical) {
+// The journal's name in the state directory for the file at path.
+std::string JournalName(const std::string& path) {
     static const char kHex[] = "0123456789abcdef";
-    std::uint64_t hash = Checksum(canonical.data(), canonical.size());
+    std::uint64_t hash = Checksum(path.data(), path.size());
     std::string name;
     for (int i = 0; i < 16; ++i, hash >>= 4)
         name.push_back(kHex[hash & 0xf]);
-    return StateDirectory() + "/" + name + ".journal";
+    return name + kSuffix;
 }
 
-// Makes the state directory and whatever it lies in; 0 or an errno.
-int MakeStateDirectory() {
-    const std::string dir = StateDirectory();
-    for (std::size_t slash = dir.find('/', 1);; slash = dir.find('/', slash + 1)) {
-        const std::string part = dir.substr(0, slash);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return errno;
-        if (slash == std::string::npos)
-            return 0;
-    }
+void Drop(int dirFd, const std::string& name) noexcept {
+    if (::unlinkat(dirFd, name.c_str(), 0) == 0)
+        (void)::fsync(dirFd);
 }
 
-bool InStateDirectory(const std::string& journal) {
-    return journal.compare(0, StateDirectory().size() + 1, StateDirectory() + "/") == 0;
-}
-
-// Where the journal of the file canonical lies beside it.
-std::string JournalBeside(const std::string& canonical) {
-    std::string dir = ExtractFileDir(canonical);
-    if (!dir.empty() && dir.back() != '/')
-        dir.push_back('/');
-    return dir + JournalNameBeside(BaseName(canonical));
-}
-
-// Removes the journal, and the state directory of ours when it is left empty.
-void Drop(const std::string& journal) noexcept {
-    ::unlink(journal.c_str());
-    (void)SyncDirectoryOf(journal);
-    if (InStateDirectory(journal))
-        ::rmdir(StateDirectory().c_str());
-}
-
-// Writes the old content back into the file the journal names; 0 or an errno.
-int PutBack(const Entry& entry, const std::string& canonical) {
-    int fd = ::open(canonical.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+// Writes the old content back into the file that now has the journal's name and inode
+// (its stat now); 0, ESTALE when that name was given to another file meanwhile, or an
+// errno.
+int PutBack(const JournalEntry& entry, const struct stat& now) {
+    const int fd =
+        ::open(entry.Path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0)
         return errno;
     struct stat st;
     int error = ::fstat(fd, &st) == 0 ? 0 : errno;
-    if (error == 0 && (st.st_dev != entry.Device || st.st_ino != entry.Inode))
-        error = ESTALE;  // replaced between the look and the open
+    if (error == 0 && (st.st_dev != now.st_dev || st.st_ino != now.st_ino))
+        error = ESTALE;
     if (error == 0)
         error = RewriteAll(fd, entry.Content);
     if (::close(fd) != 0 && error == 0)
@@ -175,98 +139,155 @@ int PutBack(const Entry& entry, const std::string& canonical) {
     return error;
 }
 
-// Rolls back from one journal, if there is one that nobody holds.
-void RollBackFrom(const std::string& journal, const std::string& canonical) {
-    int fd = ::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+// Reads a journal of the user's that no running save holds; false for anything else,
+// which is left alone. fd is the journal, opened without following a link.
+bool ReadOwnJournal(int fd, std::string& body) {
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+           ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ReadAll(fd, body) == 0;
+}
+
+// What to do with a whole journal: its file is the one that now has the journal's name
+// and inode (now gets its stat); a file that is gone or another one ends the journal.
+enum class JournalFate { PutBack, Drop, Keep };
+
+JournalFate FateOf(const JournalEntry& entry, struct stat& now) {
+    if (::stat(entry.Path.c_str(), &now) != 0)
+        // Gone, unless its whole directory is away with a disk that is not mounted now.
+        return errno == ENOENT && IsDirectory(ExtractFileDir(entry.Path)) ? JournalFate::Drop
+                                                                          : JournalFate::Keep;
+    return now.st_ino == entry.Inode && S_ISREG(now.st_mode) ? JournalFate::PutBack
+                                                             : JournalFate::Drop;
+}
+
+// Rolls back from the journal name, or drops it when it is not whole or its file is gone
+// or another. own is the file being loaded or saved (nullptr when it does not exist): a
+// failure to put its old content back is thrown, any other is left for a later load.
+void RollBackFrom(int dirFd, const std::string& name, const struct stat* own) {
+    const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return;
     std::string body;
-    struct stat own;
-    Entry entry;
-    bool mine = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &own) == 0 &&
-                S_ISREG(own.st_mode) && ReadAll(fd, body) == 0;
-    bool whole = mine && Decode(body, entry);
-    // A journal of the state directory with another path is another file's (the names
-    // are hashes); leave it to that file.
-    if (whole && InStateDirectory(journal) && entry.Path != canonical)
-        mine = false;
-    if (mine && whole) {
-        struct stat st;
-        const bool same = ::stat(canonical.c_str(), &st) == 0 && st.st_dev == entry.Device &&
-                          st.st_ino == entry.Inode;
-        if (same) {
-            if (int error = PutBack(entry, canonical); error != 0 && error != ESTALE) {
-                ::close(fd);
-                throw EInOutError(FileErrorCode(error, canonical));
-            }
-        }
+    JournalEntry entry;
+    struct stat now {};
+    int error = 0;
+    if (!ReadOwnJournal(fd, body)) {
+        ::close(fd);
+        return;
     }
-    if (mine)
-        Drop(journal);
+    // A journal that is not whole was cut off before its file was touched.
+    JournalFate fate = DecodeJournal(body, entry) ? FateOf(entry, now) : JournalFate::Drop;
+    if (fate == JournalFate::PutBack) {
+        error = PutBack(entry, now);
+        fate = error == 0 || error == ESTALE ? JournalFate::Drop : JournalFate::Keep;
+    }
+    if (fate == JournalFate::Drop)
+        Drop(dirFd, name);
     ::close(fd);
+    const bool ownFile = own != nullptr && own->st_dev == now.st_dev && own->st_ino == now.st_ino;
+    if (fate == JournalFate::Keep && error != 0 && ownFile)
+        throw EInOutError(FileErrorCode(error, entry.Path));
 }
 
 }  // namespace
 
-std::string JournalNameBeside(const std::string& base) {
-    return kBesidePrefix + base;
+std::string EncodeJournal(const JournalEntry& entry) {
+    std::string body = kMagic;
+    PutNumber(body, entry.Inode);
+    PutNumber(body, entry.Path.size());
+    body += entry.Path;
+    PutNumber(body, entry.Content.size());
+    body += entry.Content;
+    PutNumber(body, Checksum(body.data(), body.size()));
+    return body;
 }
 
-bool IsJournalName(const std::string& name, std::string& base) {
-    const std::size_t prefix = sizeof kBesidePrefix - 1;
-    if (name.size() <= prefix || name.compare(0, prefix, kBesidePrefix) != 0)
+bool DecodeJournal(const std::string& body, JournalEntry& entry) {
+    const std::size_t magic = sizeof kMagic - 1;
+    if (body.size() < magic + kNumberSize || body.compare(0, magic, kMagic) != 0)
         return false;
-    base = name.substr(prefix);
-    return true;
+    const std::size_t end = body.size() - kNumberSize;  // the checksum follows the rest
+    std::size_t at = end;
+    std::uint64_t sum = 0;
+    if (!GetNumber(body, body.size(), at, sum) || sum != Checksum(body.data(), end))
+        return false;
+    at = magic;
+    return GetNumber(body, end, at, entry.Inode) && GetText(body, end, at, entry.Path) &&
+           GetText(body, end, at, entry.Content) && at == end;
 }
 
-void RollBackInterruptedRewrite(const std::string& fileName) {
-    const std::string canonical = Canonical(fileName);
-    RollBackFrom(JournalBeside(canonical), canonical);
-    RollBackFrom(StateJournal(canonical), canonical);
+std::string StateDirectory() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/')
+        return JoinPath(state, "kormoszi");
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/') {
+        const struct passwd* user = ::getpwuid(::geteuid());
+        home = user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "/";
+    }
+    return JoinPath(home, ".local/state/kormoszi");
+}
+
+void RollBackInterruptedRewrites(const std::string& fileName) {
+    const int dirFd = OpenStateDirectory(false);
+    if (dirFd < 0)
+        return;  // none, or not the user's own: nothing in it is trusted
+    std::vector<std::string> journals;
+    const int listFd = ::dup(dirFd);
+    if (DIR* list = listFd >= 0 ? ::fdopendir(listFd) : nullptr) {
+        while (const struct dirent* entry = ::readdir(list))
+            if (EndsWith(entry->d_name, kSuffix))
+                journals.emplace_back(entry->d_name);
+        ::closedir(list);
+    } else if (listFd >= 0) {
+        ::close(listFd);
+    }
+    struct stat own;
+    const bool exists = ::stat(fileName.c_str(), &own) == 0;
+    try {
+        for (const std::string& name : journals)
+            RollBackFrom(dirFd, name, exists ? &own : nullptr);
+    } catch (...) {
+        ::close(dirFd);
+        throw;
+    }
+    ::close(dirFd);
 }
 
 RollbackJournal::~RollbackJournal() {
     if (fd_ >= 0)
         ::close(fd_);
+    if (dirFd_ >= 0)
+        ::close(dirFd_);
 }
 
-int RollbackJournal::Write(bool beside, const std::string& path, const struct stat& st,
+int RollbackJournal::Write(const std::string& path, std::uint64_t inode,
                            const std::string& content) {
-    const std::string canonical = Canonical(path);
-    const std::string body = Encode(canonical, st, content);
-    if (beside) {
-        const int error = WriteAt(JournalBeside(canonical), body);
-        if (error != EACCES && error != EPERM && error != EROFS)
-            return error;
-    }
-    if (const int error = MakeStateDirectory())
-        return error;
-    return WriteAt(StateJournal(canonical), body);
-}
-
-int RollbackJournal::WriteAt(const std::string& journal, const std::string& body) {
-    fd_ = ::open(journal.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
+    dirFd_ = OpenStateDirectory(true);
+    if (dirFd_ < 0)
+        return errno;
+    const std::string name = JournalName(path);
+    fd_ = ::openat(dirFd_, name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd_ < 0)
         return errno;
-    journal_ = journal;
+    name_ = name;
+    const std::string body = EncodeJournal({path, inode, content});
     int error = ::flock(fd_, LOCK_EX) == 0 ? 0 : errno;
     if (error == 0)
         error = WriteAll(fd_, body.data(), body.size());
     if (error == 0 && ::fsync(fd_) != 0)
         error = errno;
-    if (error == 0)
-        error = SyncDirectoryOf(journal);
+    if (error == 0 && ::fsync(dirFd_) != 0)
+        error = errno;
     if (error != 0)
         Remove();
     return error;
 }
 
 void RollbackJournal::Remove() noexcept {
-    if (journal_.empty())
-        return;
-    Drop(journal_);
-    journal_.clear();
+    if (!name_.empty())
+        Drop(dirFd_, name_);
+    name_.clear();
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;

@@ -1,15 +1,34 @@
 #pragma once
 // The rollback journal of a rewrite in place. Before the first byte of the file changes,
-// its old content goes, synced, into a journal that names the file (path, device, inode)
-// and proves itself whole (length and checksum). The next load or save rolls an
-// interrupted rewrite back from it; a journal that is not whole was written before the
-// file was touched and is dropped, and so is one whose file was since replaced by another.
+// its old content goes, synced, into a journal that names the file (inode and path) and
+// proves itself whole (lengths and checksum). The next load or save of that file, through
+// any of its names, rolls an interrupted rewrite back from it.
+//
+// Journals live only in the user's own state directory, never beside the word file: a
+// game directory may be shared with other users, and nothing in it is ever read as a
+// journal. The device number is no part of a journal: a disk mounted again under another
+// number still gets its rollback.
 
-#include <sys/stat.h>
-
+#include <cstdint>
 #include <string>
 
 namespace kormoszi {
+
+// What a journal holds.
+struct JournalEntry {
+    std::string Path;  // the file's full name, links resolved, when it was journalled
+    std::uint64_t Inode = 0;
+    std::string Content;  // the old content
+};
+
+// The bytes of a journal of entry, checksum included.
+std::string EncodeJournal(const JournalEntry& entry);
+// False unless body is a whole journal: every length lies within the checksummed part and
+// the checksum agrees. Reads nothing outside body. O(size).
+bool DecodeJournal(const std::string& body, JournalEntry& entry);
+
+// $XDG_STATE_HOME/kormoszi, by default ~/.local/state/kormoszi.
+std::string StateDirectory();
 
 class RollbackJournal {
   public:
@@ -19,30 +38,27 @@ class RollbackJournal {
     RollbackJournal(const RollbackJournal&) = delete;
     RollbackJournal& operator=(const RollbackJournal&) = delete;
 
-    // Writes and syncs the journal of the file at path (its stat st) holding content:
-    // beside the file when beside is true and the directory takes it there, else in the
-    // user's state directory. The journal stays locked until Remove or destruction, so
-    // that no other save rolls it back meanwhile. 0 or an errno.
-    int Write(bool beside, const std::string& path, const struct stat& st,
-              const std::string& content);
+    // Writes and syncs the journal of the file at path (its full name, links resolved)
+    // with the given inode and old content, in the state directory, which is made (mode
+    // 0700, each new level synced) when missing. The journal stays locked until Remove or
+    // destruction, so that no rollback takes it meanwhile. 0 or an errno (EACCES for a
+    // state directory that is not the user's own).
+    int Write(const std::string& path, std::uint64_t inode, const std::string& content);
     // Removes the journal once the file holds all of the new content or the old again.
     void Remove() noexcept;
 
   private:
-    int WriteAt(const std::string& journal, const std::string& body);
-
-    std::string journal_;  // where it lies, empty when there is none
+    std::string name_;  // its name in the state directory, empty when there is none
+    int dirFd_ = -1;
     int fd_ = -1;
 };
 
-// The name a journal of the file called base has beside it.
-std::string JournalNameBeside(const std::string& base);
-// True for a name of JournalNameBeside; base gets the file's name.
-bool IsJournalName(const std::string& name, std::string& base);
-
-// Rolls back an interrupted rewrite of the file fileName from its journal, beside it or in
-// the state directory, and drops journals that are not whole or whose file is another one
-// now. Throws EInOutError when a whole journal cannot be put back; it is kept then.
-void RollBackInterruptedRewrite(const std::string& fileName);
+// Rolls back every interrupted rewrite that the user's journals record, the file that
+// fileName names among them (through whatever name it was journalled), and drops the
+// journals that are not whole or whose file is gone or was replaced by another. Throws
+// EInOutError when a whole journal of fileName's own file cannot be put back; that
+// journal stays then. Costs a look at the state directory, which is empty but after a
+// crash.
+void RollBackInterruptedRewrites(const std::string& fileName);
 
 }  // namespace kormoszi

@@ -16,16 +16,10 @@
 #include <vector>
 
 #include "platform/descriptor_io.h"
-#include "platform/file_access.h"
-#include "platform/rollback_journal.h"
 
 namespace kormoszi {
 
 namespace {
-
-[[noreturn]] void Raise(int errnum, const std::string& fileName) {
-    throw EInOutError(FileErrorCode(errnum, fileName));
-}
 
 constexpr char kTemporaryPrefix[] = ".kormoszi-";
 constexpr std::size_t kTemporaryLetters = 6;
@@ -69,18 +63,22 @@ void IgnoreFileSizeSignal() {
 }
 
 // True for a directory that lets no name be removed (append-only or immutable).
-bool KeepsNames(int dirFd) {
+bool LetsNothingGo(int dirFd) {
     int flags = 0;
     return ::ioctl(dirFd, FS_IOC_GETFLAGS, &flags) == 0 &&
            (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
 }
 
-// Removes the temporary file name in dirFd unless a running save holds it.
+// Removes name in dirFd when it is a temporary file of ours that no running save holds.
+// In a shared directory the name may be anybody's: only our own regular file with no
+// other name goes.
 void RemoveIfStale(int dirFd, const char* name) {
-    int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::openat(dirFd, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+        st.st_nlink == 1 && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
         ::unlinkat(dirFd, name, 0);
     ::close(fd);
 }
@@ -91,6 +89,19 @@ void CloseQuietly(int& fd) {
     fd = -1;
 }
 
+// The kernel's rule for protected links, applied to the links a save follows itself: a
+// link in a sticky directory that others may write counts only when it is the user's own
+// or the directory owner's. Anybody else's may point at any file of the user's.
+bool PlantedByAnother(const std::string& link, const struct stat& st) {
+    const std::string dir = ExtractFileDir(link);
+    struct stat parent;
+    if (::stat(dir.empty() ? "." : dir.c_str(), &parent) != 0)
+        return false;  // the lstat of the link went through it a moment ago
+    const bool shared =
+        (parent.st_mode & S_ISVTX) != 0 && (parent.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    return shared && st.st_uid != ::geteuid() && st.st_uid != parent.st_uid;
+}
+
 // Sets target to the file that name finally refers to and st to its lstat; false when that
 // file does not exist.
 bool FollowLinks(const std::string& name, std::string& target, struct stat& st) {
@@ -99,74 +110,269 @@ bool FollowLinks(const std::string& name, std::string& target, struct stat& st) 
         if (::lstat(target.c_str(), &st) != 0) {
             if (errno == ENOENT)
                 return false;
-            Raise(errno, target);
+            RaiseFileError(errno, target);
         }
         if (!S_ISLNK(st.st_mode))
             return true;
+        if (PlantedByAnother(target, st))
+            throw EInOutError(FileCode::kAccessDenied);
         if (hops == 40)
-            Raise(ELOOP, target);
+            RaiseFileError(ELOOP, target);
         std::string link(static_cast<std::size_t>(st.st_size) + 256, '\0');
-        ssize_t length = ::readlink(target.c_str(), link.data(), link.size());
+        const ssize_t length = ::readlink(target.c_str(), link.data(), link.size());
         if (length < 0)
-            Raise(errno, target);
+            RaiseFileError(errno, target);
         link.resize(static_cast<std::size_t>(length));
         if (link.empty())
-            Raise(ENOENT, target);
-        if (link[0] == '/') {
-            target = std::move(link);
-        } else {  // relative to the directory that holds the link
-            target = ExtractFileDir(target);
-            if (!target.empty() && target.back() != '/')
-                target.push_back('/');
-            target += link;
-        }
+            RaiseFileError(ENOENT, target);
+        // A relative link counts from the directory that holds it.
+        target = link[0] == '/' ? std::move(link) : JoinPath(ExtractFileDir(target), link);
     }
+}
+
+// The new content in a new file beside the old one, renamed over it once synced.
+class NewFileReplace final : public Replacement {
+  public:
+    using Replacement::Replacement;
+    ~NewFileReplace() override { Abandon(); }
+
+    // Makes the new file. False when it cannot be given the old file's owner and group, or
+    // when the directory takes no new file but the old file is writable: the file must
+    // then be rewritten in place. Throws EInOutError.
+    bool Begin();
+    // Gives the target back after Begin returned false.
+    std::unique_ptr<ReplaceTarget> GiveUp() { return std::move(target_); }
+
+    int Write(const char* data, std::size_t size) override { return WriteAll(fd_, data, size); }
+    int Commit(const FileStamp* expected, FileStamp* written) override;
+
+  private:
+    int MakeFile();
+    bool KeepOwnerAndMode();
+    int LinkUnnamed();
+    bool Changed(const FileStamp* expected) const;
+    void Abandon() noexcept;
+
+    int fd_ = -1;
+    bool unnamed_ = false;  // O_TMPFILE, not linked yet
+    std::string tempName_;  // a named new file in the directory, removed unless renamed
+};
+
+// O_TMPFILE where the file system has it: a killed save then leaves no name behind.
+int NewFileReplace::MakeFile() {
+    fd_ = ::openat(target_->DirFd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd_ >= 0) {
+        unnamed_ = true;
+        return 0;
+    }
+    const int error = errno;
+    if (error != EOPNOTSUPP && error != EISDIR && error != EINVAL)
+        return error;
+    // O_EXCL, like mkostemp, but the mode honours the umask as a plain create would.
+    return WithFreshName(tempName_, [this](const std::string& name) {
+        fd_ =
+            ::openat(target_->DirFd(), name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd_ < 0)
+            return errno;
+        (void)::flock(fd_, LOCK_EX);  // so that another save's clean-up leaves it alone
+        return 0;
+    });
+}
+
+bool NewFileReplace::Begin() {
+    const int error = MakeFile();
+    if (error == 0)
+        return KeepOwnerAndMode();
+    if (target_->Exists() && (error == EACCES || error == EPERM))
+        return false;  // the directory takes no file, but the file itself is writable
+    Abandon();
+    target_->Fail(error);
+}
+
+// A shared word file stays its owner's and its group's: where the saver may not give the
+// new file away, the old one is rewritten instead.
+bool NewFileReplace::KeepOwnerAndMode() {
+    if (!target_->Exists())
+        return true;
+    const struct stat& old = target_->Old();
+    struct stat st;
+    if (::fstat(fd_, &st) != 0 || ((st.st_uid != old.st_uid || st.st_gid != old.st_gid) &&
+                                   ::fchown(fd_, old.st_uid, old.st_gid) != 0)) {
+        Abandon();
+        return false;
+    }
+    if (::fchmod(fd_, old.st_mode & 07777) != 0) {
+        const int error = errno;
+        Abandon();
+        target_->Fail(error);
+    }
+    return true;
+}
+
+bool NewFileReplace::Changed(const FileStamp* expected) const {
+    if (expected == nullptr)
+        return false;
+    FileStamp now;
+    return StampAt(target_->Path(), now) != 0 || now != *expected;
+}
+
+int NewFileReplace::Commit(const FileStamp* expected, FileStamp* written) {
+    if (::fsync(fd_) != 0)
+        return errno;  // never retried: the pages may be gone
+    struct stat st;
+    if (::fstat(fd_, &st) != 0)
+        return errno;
+    if (written != nullptr)
+        *written = StampFrom(st);
+    const int dirFd = target_->DirFd();
+    if (unnamed_ && target_->KeepsNames()) {
+        // A new file where nothing goes again: it gets its name only when it is whole.
+        if (Changed(expected))
+            return kChanged;
+        const std::string path = "/proc/self/fd/" + std::to_string(fd_);
+        if (::linkat(AT_FDCWD, path.c_str(), dirFd, target_->Base().c_str(), AT_SYMLINK_FOLLOW) !=
+            0)
+            return errno;
+        unnamed_ = false;
+        CloseQuietly(fd_);
+        return target_->DirSyncable() && ::fsync(dirFd) != 0 ? errno : 0;
+    }
+    if (unnamed_) {
+        if (const int error = LinkUnnamed())
+            return error;
+    }
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0)
+        return errno;
+    if (Changed(expected))
+        return kChanged;
+    if (::renameat(dirFd, tempName_.c_str(), dirFd, target_->Base().c_str()) != 0)
+        return errno;
+    tempName_.clear();
+    return target_->DirSyncable() && ::fsync(dirFd) != 0 ? errno : 0;
+}
+
+// Gives the O_TMPFILE file a hidden name, from which rename moves it over the old file.
+int NewFileReplace::LinkUnnamed() {
+    const std::string path = "/proc/self/fd/" + std::to_string(fd_);
+    (void)::flock(fd_, LOCK_EX);  // as for a named temporary file
+    const int dirFd = target_->DirFd();
+    const int error = WithFreshName(tempName_, [&](const std::string& name) {
+        int done = ::linkat(AT_FDCWD, path.c_str(), dirFd, name.c_str(), AT_SYMLINK_FOLLOW);
+        if (done != 0 && errno == ENOENT)  // no /proc: needs privilege, but try it
+            done = ::linkat(fd_, "", dirFd, name.c_str(), AT_EMPTY_PATH);
+        return done == 0 ? 0 : errno;
+    });
+    if (error == 0)
+        unnamed_ = false;
+    return error;
+}
+
+void NewFileReplace::Abandon() noexcept {
+    const int savedErrno = errno;
+    CloseQuietly(fd_);
+    unnamed_ = false;
+    if (!tempName_.empty() && target_ != nullptr)
+        ::unlinkat(target_->DirFd(), tempName_.c_str(), 0);
+    tempName_.clear();
+    errno = savedErrno;
+}
+
+// The file itself rewritten: the new content waits in memory until Commit, which first
+// journals the old content, synced, so that a save killed half-way is rolled back by the
+// next load; a save that fails half-way puts the old bytes back itself.
+class InPlaceRewrite final : public Replacement {
+  public:
+    explicit InPlaceRewrite(std::unique_ptr<ReplaceTarget> target);
+    ~InPlaceRewrite() override;
+
+    int Write(const char* data, std::size_t size) override {
+        content_.append(data, size);
+        return 0;
+    }
+    int Commit(const FileStamp* expected, FileStamp* written) override;
+
+  private:
+    int fd_ = -1;
+    bool touched_ = false;  // the old bytes were overwritten and are not back yet
+    std::string old_, content_;
+    RollbackJournal journal_;
+};
+
+InPlaceRewrite::InPlaceRewrite(std::unique_ptr<ReplaceTarget> target)
+    : Replacement(std::move(target)) {
+    fd_ = ::open(target_->Path().c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd_ < 0)
+        target_->Fail(errno);
+}
+
+InPlaceRewrite::~InPlaceRewrite() {
+    // Should this fail too, the journal stays for the next load to roll back from.
+    if (touched_ && RewriteAll(fd_, old_) == 0)
+        journal_.Remove();
+    CloseQuietly(fd_);
+}
+
+int InPlaceRewrite::Commit(const FileStamp* expected, FileStamp* written) {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0)
+        return errno;
+    if (expected != nullptr && StampFrom(st) != *expected)
+        return kChanged;
+    if (::lseek(fd_, 0, SEEK_SET) != 0)
+        return errno;
+    if (const int error = ReadAll(fd_, old_))
+        return error;
+    if (const int error = journal_.Write(target_->Path(), st.st_ino, old_))
+        return error;
+    touched_ = true;
+    if (const int error = RewriteAll(fd_, content_))
+        return error;
+    if (::fstat(fd_, &st) != 0)
+        return errno;
+    touched_ = false;
+    if (written != nullptr)
+        *written = StampFrom(st);
+    CloseQuietly(fd_);  // the content is synced: a failing close loses nothing
+    journal_.Remove();
+    return 0;
 }
 
 }  // namespace
 
-SafeReplace::SafeReplace(const std::string& name) {
-    IgnoreFileSizeSignal();
-    RollBackInterruptedRewrite(name);
-    exists_ = FollowLinks(name, target_, old_);
-    std::size_t slash = target_.rfind('/');
-    base_ = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+ReplaceTarget::ReplaceTarget(const std::string& name) {
+    exists_ = FollowLinks(name, path_, old_);
+    const std::size_t slash = path_.rfind('/');
+    base_ = slash == std::string::npos ? path_ : path_.substr(slash + 1);
     if (exists_)
         ProbeWritable();
     OpenDirectory();
-    CleanUpDirectory();
-    // Other names of the file would keep the old content after a rename; a directory that
-    // lets nothing go again would keep every new file made there.
-    if (exists_ && (old_.st_nlink > 1 || keepsNames_))
-        BeginInPlace();
-    else
-        BeginNewFile();
 }
 
-SafeReplace::~SafeReplace() {
-    Abandon();
+ReplaceTarget::~ReplaceTarget() {
+    CloseQuietly(dirFd_);
 }
 
-void SafeReplace::Fail(int errnum) {
-    Abandon();
-    Raise(errnum, target_);
+void ReplaceTarget::Fail(int errnum) const {
+    RaiseFileError(errnum, path_);
 }
 
 // rename() would replace a read-only file too, so the file itself is asked.
-void SafeReplace::ProbeWritable() {
+void ReplaceTarget::ProbeWritable() {
     if (!S_ISREG(old_.st_mode))
         throw EInOutError(FileCode::kAccessDenied);
-    int probe = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    int probe = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (probe < 0)
-        Raise(errno, target_);
-    int statError = ::fstat(probe, &old_) == 0 ? 0 : errno;
+        Fail(errno);
+    const int statError = ::fstat(probe, &old_) == 0 ? 0 : errno;
     CloseQuietly(probe);
     if (statError != 0)
-        Raise(statError, target_);
+        Fail(statError);
 }
 
-void SafeReplace::OpenDirectory() {
-    std::string dir = ExtractFileDir(target_);
+void ReplaceTarget::OpenDirectory() {
+    std::string dir = ExtractFileDir(path_);
     if (dir.empty())
         dir.push_back('.');  // (an assignment trips GCC 12's -Wrestrict at -O3)
     dirFd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -176,182 +382,37 @@ void SafeReplace::OpenDirectory() {
     }
     if (dirFd_ < 0)
         Fail(errno);
-    keepsNames_ = dirSyncable_ && KeepsNames(dirFd_);
+    keepsNames_ = dirSyncable_ && LetsNothingGo(dirFd_);
 }
 
-// What earlier saves left here when they were killed: interrupted rewrites are rolled
-// back, temporary files that no running save holds are removed.
-void SafeReplace::CleanUpDirectory() {
-    if (!dirSyncable_ || keepsNames_)
+void ClearLeftovers(const ReplaceTarget& target) {
+    if (!target.DirSyncable() || target.KeepsNames())
         return;
-    int listFd = ::dup(dirFd_);
+    int listFd = ::dup(target.DirFd());
     DIR* list = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
     if (list == nullptr) {
         CloseQuietly(listFd);
         return;
     }
-    std::string dir = ExtractFileDir(target_);
-    if (!dir.empty() && dir.back() != '/')
-        dir.push_back('/');
-    std::vector<std::string> journalled;
-    while (const struct dirent* entry = ::readdir(list)) {
-        std::string base;
-        if (IsJournalName(entry->d_name, base))
-            journalled.push_back(base);
-        else if (IsTemporaryName(entry->d_name))
-            RemoveIfStale(dirFd_, entry->d_name);
-    }
+    std::vector<std::string> stale;
+    while (const struct dirent* entry = ::readdir(list))
+        if (IsTemporaryName(entry->d_name))
+            stale.emplace_back(entry->d_name);
     ::closedir(list);
-    for (const std::string& base : journalled)
-        RollBackInterruptedRewrite(dir + base);
+    for (const std::string& name : stale)
+        RemoveIfStale(target.DirFd(), name.c_str());
 }
 
-void SafeReplace::BeginNewFile() {
-    fd_ = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd_ >= 0) {
-        unnamed_ = true;
-        return;
-    }
-    int error = errno;
-    if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) {
-        // O_EXCL, like mkostemp, but the mode honours the umask as a plain create would.
-        error = WithFreshName(tempName_, [this](const std::string& name) {
-            fd_ = ::openat(dirFd_, name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-            return fd_ >= 0 ? 0 : errno;
-        });
-        // Held while the save runs, so that another save's clean-up leaves the file alone.
-        if (error == 0)
-            (void)::flock(fd_, LOCK_EX);
-    }
-    if (error == 0)
-        return;
-    if (exists_ && (error == EACCES || error == EPERM))
-        return BeginInPlace();  // the directory takes no file, but the file is writable
-    Fail(error);
-}
-
-// Rewrites the file itself. Its old content is kept in memory, for a save that fails, and
-// in a synced journal, for one that is killed, until the new content is synced.
-void SafeReplace::BeginInPlace() {
-    inPlace_ = true;
-    fd_ = ::open(target_.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd_ < 0)
-        Fail(errno);
-    if (int error = ReadAll(fd_, oldContent_))
-        Fail(error);
-    if (::lseek(fd_, 0, SEEK_SET) < 0)
-        Fail(errno);
-    if (int error = journal_.Write(!keepsNames_, target_, old_, oldContent_))
-        Fail(error);
-}
-
-int SafeReplace::Write(const char* data, std::size_t size) {
-    if (inPlace_)
-        touched_ = true;
-    int error = WriteAll(fd_, data, size);
-    if (error == 0)
-        written_ += static_cast<off_t>(size);
-    return error;
-}
-
-int SafeReplace::Commit() {
-    int error = inPlace_ ? CommitInPlace() : CommitNewFile();
-    if (error != 0) {
-        Abandon();
-        return error;
-    }
-    CloseQuietly(dirFd_);
-    return 0;
-}
-
-int SafeReplace::CommitInPlace() {
-    touched_ = true;
-    if (::ftruncate(fd_, written_) != 0)
-        return errno;
-    if (::fsync(fd_) != 0)
-        return errno;  // never retried: the pages may be gone
-    int closed = ::close(fd_);
-    fd_ = -1;
-    if (closed != 0)
-        return errno;
-    inPlace_ = false;  // done: nothing to put back
-    oldContent_.clear();
-    journal_.Remove();
-    return 0;
-}
-
-int SafeReplace::CommitNewFile() {
-    if (exists_) {
-        (void)!::fchown(fd_, old_.st_uid, old_.st_gid);  // only root may give a file away
-        if (::fchmod(fd_, old_.st_mode & 07777) != 0)
-            return errno;
-    }
-    if (::fsync(fd_) != 0)
-        return errno;
-    if (unnamed_ && keepsNames_) {
-        // A new file where nothing goes again: it gets its name only when it is whole.
-        const std::string path = "/proc/self/fd/" + std::to_string(fd_);
-        if (::linkat(AT_FDCWD, path.c_str(), dirFd_, base_.c_str(), AT_SYMLINK_FOLLOW) != 0)
-            return errno;
-        unnamed_ = false;
-        CloseQuietly(fd_);
-        return dirSyncable_ && ::fsync(dirFd_) != 0 ? errno : 0;
-    }
-    if (unnamed_) {
-        if (int error = LinkUnnamed())
-            return error;
-    }
-    int closed = ::close(fd_);
-    fd_ = -1;
-    if (closed != 0)
-        return errno;
-    if (::renameat(dirFd_, tempName_.c_str(), dirFd_, base_.c_str()) != 0)
-        return errno;
-    tempName_.clear();
-    if (dirSyncable_ && ::fsync(dirFd_) != 0)
-        return errno;
-    return 0;
-}
-
-// Gives the O_TMPFILE file a hidden name, from which rename moves it over the old file.
-int SafeReplace::LinkUnnamed() {
-    const std::string path = "/proc/self/fd/" + std::to_string(fd_);
-    (void)::flock(fd_, LOCK_EX);  // as for a named temporary file
-    int error = WithFreshName(tempName_, [&](const std::string& name) {
-        int done = ::linkat(AT_FDCWD, path.c_str(), dirFd_, name.c_str(), AT_SYMLINK_FOLLOW);
-        if (done != 0 && errno == ENOENT)  // no /proc: needs privilege, but try it
-            done = ::linkat(fd_, "", dirFd_, name.c_str(), AT_EMPTY_PATH);
-        return done == 0 ? 0 : errno;
-    });
-    if (error == 0)
-        unnamed_ = false;
-    return error;
-}
-
-// Undoes everything not yet committed: removes the new file, or in place writes the old
-// bytes back. Keeps the journal only when putting the old bytes back failed.
-void SafeReplace::Abandon() noexcept {
-    int savedErrno = errno;
-    if (inPlace_) {
-        bool restored = !touched_ || RestoreInPlace();
-        CloseQuietly(fd_);
-        if (restored)
-            journal_.Remove();
-        inPlace_ = false;
-    } else {
-        CloseQuietly(fd_);
-        if (!tempName_.empty())
-            ::unlinkat(dirFd_, tempName_.c_str(), 0);
-    }
-    tempName_.clear();
-    CloseQuietly(dirFd_);
-    errno = savedErrno;
-}
-
-bool SafeReplace::RestoreInPlace() noexcept {
-    if (fd_ < 0)
-        fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    return fd_ >= 0 && RewriteAll(fd_, oldContent_) == 0;
+std::unique_ptr<Replacement> StartReplacement(std::unique_ptr<ReplaceTarget> target) {
+    IgnoreFileSizeSignal();
+    // Other names of the file would keep the old content after a rename; a directory that
+    // lets nothing go again would keep every new file made there.
+    if (target->Exists() && (target->Old().st_nlink > 1 || target->KeepsNames()))
+        return std::make_unique<InPlaceRewrite>(std::move(target));
+    auto fresh = std::make_unique<NewFileReplace>(std::move(target));
+    if (fresh->Begin())
+        return fresh;
+    return std::make_unique<InPlaceRewrite>(fresh->GiveUp());
 }
 
 }  // namespace kormoszi

@@ -1,69 +1,91 @@
 #pragma once
-// Replacing the whole content of a file so that a failed or killed save leaves the old
-// content as it was: the new content goes to a new file beside it, which is synced and
-// renamed over the old one. Where that cannot be (other hard links, a directory that takes
-// no new file or lets none be removed) the file is rewritten in place behind a rollback
-// journal. Before anything else, an interrupted rewrite of the file is rolled back and
-// what earlier saves left in the directory is cleared away.
+// Replacing the whole content of a file so that a failed, killed or cut-off save leaves
+// either the old content or the new one, never a mix. Two roads:
+//
+//   NewFileReplace   the new content goes to a new file beside the old one, which is
+//                    synced and renamed over it;
+//   InPlaceRewrite   where that cannot be (other hard links, a directory that takes no new
+//                    file or lets none go again, an owner and group that a new file could
+//                    not keep), the file itself is rewritten behind a rollback journal.
+//
+// A save runs: ReplaceTarget (which file, links followed) -> ClearLeftovers ->
+// StartReplacement (picks the road) -> Write ... -> Commit.
 
 #include <sys/stat.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
+#include "platform/file_access.h"
 #include "platform/rollback_journal.h"
 
 namespace kormoszi {
 
-class SafeReplace {
+// The file whose content a save replaces, and its directory.
+class ReplaceTarget {
   public:
-    // Prepares to replace the file that name refers to, symbolic links followed; the file
-    // need not exist. Throws EInOutError: 3 for a missing directory; 5 for a read-only
-    // file, one that is not a regular file, or a directory that takes no file.
-    explicit SafeReplace(const std::string& name);
-    // Abandons what was not committed: the old file stays as it was.
-    ~SafeReplace();
-    SafeReplace(const SafeReplace&) = delete;
-    SafeReplace& operator=(const SafeReplace&) = delete;
+    // Follows symbolic links from name to the file, which need not exist. Throws
+    // EInOutError: 3 for a missing directory; 5 for a read-only file, one that is not a
+    // regular file, a directory we may not enter, or a link that another user planted in
+    // a sticky directory that others may write (the kernel's rule for protected links).
+    explicit ReplaceTarget(const std::string& name);
+    ~ReplaceTarget();
+    ReplaceTarget(const ReplaceTarget&) = delete;
+    ReplaceTarget& operator=(const ReplaceTarget&) = delete;
 
-    // The file whose content is replaced, symbolic links followed.
-    const std::string& Target() const { return target_; }
-    // Appends size bytes of the new content; 0 or an errno.
-    int Write(const char* data, std::size_t size);
-    // Puts the new content in place; 0, or an errno after which the old file is as it was
-    // (or, only when syncing the directory failed, the new content is in place unsynced).
-    int Commit();
+    const std::string& Path() const { return path_; }  // the real file
+    const std::string& Base() const { return base_; }  // its name in its directory
+    int DirFd() const { return dirFd_; }
+    bool DirSyncable() const { return dirSyncable_; }
+    bool KeepsNames() const { return keepsNames_; }
+    bool Exists() const { return exists_; }
+    const struct stat& Old() const { return old_; }
+    [[noreturn]] void Fail(int errnum) const;
 
   private:
-    [[noreturn]] void Fail(int errnum);
-    void OpenDirectory();
     void ProbeWritable();
-    void BeginNewFile();
-    void CleanUpDirectory();
-    void BeginInPlace();
-    int CommitNewFile();
-    int CommitInPlace();
-    int LinkUnnamed();
-    void Abandon() noexcept;
-    bool RestoreInPlace() noexcept;
+    void OpenDirectory();
 
-    std::string target_;  // the real file, symbolic links followed
-    std::string base_;    // its name in its directory
+    std::string path_, base_;
     int dirFd_ = -1;
     bool dirSyncable_ = true;  // false for a directory we may search but not read
     bool keepsNames_ = false;  // append-only or immutable: nothing made there goes again
     bool exists_ = false;
     struct stat old_ {};
-
-    int fd_ = -1;           // where the new content goes
-    bool unnamed_ = false;  // O_TMPFILE, not linked yet
-    std::string tempName_;  // a named new file in the directory, removed unless renamed
-    off_t written_ = 0;
-
-    bool inPlace_ = false;
-    bool touched_ = false;     // in place: the old bytes were overwritten
-    std::string oldContent_;   // in place: what Abandon puts back
-    RollbackJournal journal_;  // in place: oldContent_, synced, for a save that is killed
 };
+
+// Removes the temporary files that killed saves of this user left in the target's
+// directory: regular files of ours, of our exact temporary-name pattern, that no running
+// save holds. Anything else there stays, whoever made it.
+void ClearLeftovers(const ReplaceTarget& target);
+
+// One road of a save. Destroying it before a successful Commit abandons the new content:
+// the old file stays as it was.
+class Replacement {
+  public:
+    // Commit's answer when the file no longer has the stamp expected.
+    static constexpr int kChanged = -1;
+
+    explicit Replacement(std::unique_ptr<ReplaceTarget> target) : target_(std::move(target)) {}
+    virtual ~Replacement() = default;
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    const std::string& Target() const { return target_->Path(); }
+    // Appends size bytes of the new content; 0 or an errno.
+    virtual int Write(const char* data, std::size_t size) = 0;
+    // Puts the new content in place: 0; kChanged, with the file untouched, when expected
+    // is given and the file's stamp differs from it; or an errno after which the old file
+    // is as it was (or, only when syncing the directory failed, the new content is in
+    // place unsynced). written, when given, gets the stamp of the new content.
+    virtual int Commit(const FileStamp* expected, FileStamp* written) = 0;
+
+  protected:
+    std::unique_ptr<ReplaceTarget> target_;
+};
+
+// Starts the road that suits the target. Throws EInOutError.
+std::unique_ptr<Replacement> StartReplacement(std::unique_ptr<ReplaceTarget> target);
 
 }  // namespace kormoszi

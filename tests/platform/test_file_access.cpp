@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,22 @@ mode_t ModeOf(const std::string& path) {
     struct stat st {};
     ::stat(path.c_str(), &st);
     return st.st_mode & 07777;
+}
+
+// The journals in the state directory: what a save's rollback may still find there.
+std::vector<std::string> Journals(const ScratchDir& state) {
+    const std::string dir = state / "kormoszi";
+    std::vector<std::string> names;
+    if (::access(dir.c_str(), F_OK) == 0)
+        for (auto& entry : std::filesystem::directory_iterator(dir))
+            names.push_back(entry.path().filename());
+    return names;
+}
+
+std::uint64_t InodeOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_ino;
 }
 
 TEST(FileError, MessagesFollowTheCode) {
@@ -362,7 +379,7 @@ TEST(RecordFilePermissions, ReadOnlyDirectory) {
               }),
               0);
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"len3.txt", "len4.txt"}));
-    EXPECT_EQ(state.Entries(), std::vector<std::string>{});
+    EXPECT_EQ(Journals(state), std::vector<std::string>{});
 }
 
 // Full disk: a child whose files may not grow past limit bytes (EFBIG).
@@ -421,37 +438,161 @@ TEST(RecordFileLimits, NoDescriptorLeftGives4) {
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len3.txt"});
 }
 
-// A journal left by a killed rewrite: a whole one brings the old bytes back on the next
-// load; one cut short, or one whose file was since replaced by another, goes without a
-// word and the file stays as it is.
-TEST(RollbackJournalTest, TheNextLoadRollsBackOnlyFromAWholeJournalOfTheSameFile) {
-    ScratchDir dir;
-    const std::string name = dir / "len3.txt";
-    const std::string journal = dir / JournalNameBeside("len3.txt");
-    auto leaveJournal = [&](const std::string& old) {
-        struct stat st {};
-        ASSERT_EQ(::stat(name.c_str(), &st), 0);
-        RollbackJournal killed;
-        ASSERT_EQ(killed.Write(true, name, st, old), 0);
-    };
-    WriteBytes(name, "newnew");
-    leaveJournal("oldoldold");
-    WriteBytes(name, "newne");  // the kill came in the middle of the rewrite
-    EXPECT_EQ(Load(name), "oldoldold");
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len3.txt"});
+// Leaves what a rewrite killed half-way leaves: the old content, journalled under the
+// file's path and inode.
+void LeaveJournal(const std::string& name, const std::string& old) {
+    RollbackJournal killed;
+    ASSERT_EQ(killed.Write(name, InodeOf(name), old), 0);
+}
 
-    leaveJournal("abc");
+// A whole journal brings the old bytes back on the next load through any name of the file;
+// the journal holds no device number, so a disk mounted again under another one is rolled
+// back too. One cut short, or one whose file was replaced since, goes without a word.
+TEST(RollbackJournalTest, TheNextLoadRollsBackThroughAnyNameOnlyFromAWholeJournal) {
+    ScratchDir dir, state;
+    test::ScopedEnv stateHome("XDG_STATE_HOME", state.Path());
+    const std::string name = dir / "len3.txt", other = dir / "other.txt";
+    WriteBytes(name, "newnew");
+    ASSERT_EQ(::link(name.c_str(), other.c_str()), 0);
+    LeaveJournal(name, "oldoldold");
+    WriteBytes(name, "newne");  // the kill came in the middle of the rewrite
+    EXPECT_EQ(Load(other), "oldoldold");
+    EXPECT_EQ(ReadBytes(name), "oldoldold");
+    EXPECT_EQ(Journals(state), std::vector<std::string>{});
+    EXPECT_EQ(ModeOf(state / "kormoszi"), 0700u);
+
+    LeaveJournal(name, "abc");
+    const std::string journal = state / ("kormoszi/" + Journals(state).at(0));
     const std::string whole = ReadBytes(journal);
     WriteBytes(journal, whole.substr(0, whole.size() - 1));
     EXPECT_EQ(Load(name), "oldoldold");
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len3.txt"});
+    EXPECT_EQ(Journals(state), std::vector<std::string>{});
 
-    leaveJournal("abc");
-    WriteBytes(dir / "other", "xyz");
-    ASSERT_EQ(::rename((dir / "other").c_str(), name.c_str()), 0);
+    LeaveJournal(name, "abc");
+    WriteBytes(dir / "fresh", "xyz");
+    ASSERT_EQ(::rename((dir / "fresh").c_str(), name.c_str()), 0);
     Save(name, "def");  // a save rolls back first, too
     EXPECT_EQ(Load(name), "def");
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len3.txt"});
+    EXPECT_EQ(ReadBytes(other), "oldoldold");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"len3.txt", "other.txt"}));
+    EXPECT_EQ(Journals(state), std::vector<std::string>{});
+}
+
+// Every length of a journal lies within its checksummed part: a short header with a good
+// checksum, or any cut, reads nothing outside the bytes.
+TEST(RollbackJournalTest, DecodeStaysWithinTheChecksummedBytes) {
+    const std::string whole = EncodeJournal({"/games/len3.txt", 42, "abcdef"});
+    JournalEntry entry;
+    ASSERT_TRUE(DecodeJournal(whole, entry));
+    EXPECT_EQ(entry.Path, "/games/len3.txt");
+    EXPECT_EQ(entry.Inode, 42u);
+    EXPECT_EQ(entry.Content, "abcdef");
+    for (std::size_t cut = 0; cut < whole.size(); ++cut)
+        EXPECT_FALSE(DecodeJournal(whole.substr(0, cut), entry)) << cut;
+    // 58 bytes: the magic, 22 bytes of lengths that point far away, a matching checksum.
+    std::string body = whole.substr(0, 28) + std::string(22, '\xff');
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (char c : body)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    for (int i = 0; i < 8; ++i)
+        body.push_back(static_cast<char>((hash >> (8 * i)) & 0xff));
+    EXPECT_EQ(body.size(), 58u);
+    EXPECT_FALSE(DecodeJournal(body, entry));
+}
+
+// A game directory that other users may write: whatever they put there is never read as
+// a journal, never followed, never removed, and the victim's files stay as they were.
+TEST(RecordFilePermissions, FilesPlantedInASharedDirectoryByAnotherUser) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to play a second user";
+    ScratchDir dir, state, outside;
+    test::ScopedEnv stateHome("XDG_STATE_HOME", state.Path());
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0);
+    const std::string words = dir / "len3.txt", notes = dir / "notes.cfg";
+    const std::string secret = outside / "secret.txt";
+    WriteBytes(words, "abc");
+    WriteBytes(notes, "keep");
+    WriteBytes(secret, "private");
+    const int planted = test::RunInChild({.unprivileged = true}, [&] {
+        WriteBytes(dir / ".kormoszi-journal-len3.txt",
+                   EncodeJournal({words, InodeOf(words), "xyzxyz"}));
+        WriteBytes(dir / ".kormoszi-journal-notes.cfg",
+                   EncodeJournal({notes, InodeOf(notes), "evil"}));
+        WriteBytes(dir / ".kormoszi-AbC123", "theirs");
+        return ::mkdir((dir / ".kormoszi-dir123").c_str(), 0755) == 0 &&
+                       ::symlink(secret.c_str(), (dir / "len6.txt").c_str()) == 0
+                   ? 0
+                   : 1;
+    });
+    ASSERT_EQ(planted, 0);
+    const std::vector<std::string> before = dir.Entries();
+
+    EXPECT_EQ(Load(words), "abc");
+    Save(words, "defdef");
+    EXPECT_EQ(FileErrorOf([&] { Save(dir / "len6.txt", "gotyou"); }), 5);
+    EXPECT_EQ(ReadBytes(secret), "private");
+    EXPECT_EQ(ReadBytes(notes), "keep");
+    EXPECT_EQ(Load(words), "defdef");
+    EXPECT_EQ(dir.Entries(), before);
+    EXPECT_EQ(Journals(state), std::vector<std::string>{});
+}
+
+// A save by a member of the file's group gives the file neither to the saver nor to the
+// saver's group: it is rewritten in place, and keeps owner, group and mode.
+TEST(RecordFilePermissions, AGroupMemberSaveKeepsOwnerGroupAndMode) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to play the file's owner and a group member";
+    ScratchDir dir, state;
+    test::GiveToChild(state.Path());
+    test::ScopedEnv stateHome("XDG_STATE_HOME", state.Path());
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0);
+    const std::string name = dir / "len5.txt";
+    WriteBytes(name, "aaaaa");
+    ASSERT_EQ(::chown(name.c_str(), 1001, 2000), 0);
+    ASSERT_EQ(::chmod(name.c_str(), 0664), 0);
+
+    const int saved = test::RunInChild({.unprivileged = true, .group = 2000}, [&] {
+        return FileErrorOf([&] { Save(name, "bbbbbccccc"); });
+    });
+    ASSERT_EQ(saved, 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 1001u);
+    EXPECT_EQ(st.st_gid, 2000u);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+    EXPECT_EQ(ReadBytes(name), "bbbbbccccc");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len5.txt"});
+    EXPECT_EQ(Journals(state), std::vector<std::string>{});
+}
+
+// A save that finds the file changed since the stamp it was given puts nothing in place,
+// on both roads; with the right stamp it goes through and reports the new file's stamp.
+TEST(RecordFileStamp, ACloseIfUnchangedLeavesAChangedFileAlone) {
+    ScratchDir dir, state;
+    test::ScopedEnv stateHome("XDG_STATE_HOME", state.Path());
+    const std::string name = dir / "len3.txt";
+    for (bool linked : {false, true}) {
+        WriteBytes(name, "abc");
+        if (linked) {
+            ASSERT_EQ(::link(name.c_str(), (dir / "other.txt").c_str()), 0);
+        }
+        const FileStamp loaded = StampOf(name);
+        RecordFile file(name);
+        file.Create();
+        file.Write("xyz", 3);
+        WriteBytes(name, "abcdef");  // another writer, meanwhile
+        EXPECT_FALSE(file.CloseIfUnchanged(loaded)) << linked;
+        EXPECT_EQ(ReadBytes(name), "abcdef");
+        const FileStamp now = StampOf(name);
+        file.Create();
+        file.Write("uvw", 3);
+        FileStamp written;
+        EXPECT_TRUE(file.CloseIfUnchanged(now, &written)) << linked;
+        EXPECT_EQ(ReadBytes(name), "uvw");
+        EXPECT_EQ(written, StampOf(name));
+        EXPECT_EQ(Journals(state), std::vector<std::string>{});
+    }
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"len3.txt", "other.txt"}));
 }
 
 // In an append-only directory nothing made there could be removed again: a save rewrites
@@ -471,7 +612,7 @@ TEST(RollbackJournalTest, AnAppendOnlyDirectoryGetsNoFileOfOurs) {
     EXPECT_EQ(Load(dir / "len3.txt"), "xyzxyz");
     EXPECT_EQ(Load(dir / "len4.txt"), "abcd");
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"len3.txt", "len4.txt"}));
-    EXPECT_EQ(state.Entries(), std::vector<std::string>{});
+    EXPECT_EQ(Journals(state), std::vector<std::string>{});
     EXPECT_EQ(std::system(("chattr -a " + dir.Path()).c_str()), 0);
 }
 

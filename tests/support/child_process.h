@@ -18,6 +18,7 @@ constexpr uid_t kNobody = 65534;
 
 struct ChildOptions {
     bool unprivileged = false;  // as root: run as kNobody, for whom the file modes bind
+    gid_t group = 0;            // unprivileged: a supplementary group besides kNobody's
     rlim_t fileSizeLimit = RLIM_INFINITY;
     rlim_t openFileLimit = RLIM_INFINITY;
 };
@@ -33,7 +34,8 @@ inline int RunInChild(const ChildOptions& options, const std::function<int()>& b
         return -2;
     if (pid == 0) {
         if (options.unprivileged && ::geteuid() == 0 &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+            (::setgroups(options.group != 0 ? 1 : 0, &options.group) != 0 ||
+             ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
             ::_exit(254);
         if (options.fileSizeLimit != RLIM_INFINITY) {
             rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
