@@ -318,9 +318,7 @@ void TfrmMain::LoadWords(int n) {
     SuspendedNotices suspended(mSzavak);
     const std::string fileName = WordFileName(FGamePath, n);
     if (!FileExists(fileName)) {
-        FWords = WordsOrigin{};
-        FWords.From = WordsFrom::MissingFile;
-        FWords.Directory = FGamePath;
+        FWords.LoadMissing(fileName, n);
         lDarab->setText(Text("Szavak száma: 0"));
         const QString question = Text("A fájl (") +
                                  QFile::decodeName(QByteArray::fromStdString(fileName)) +
@@ -329,65 +327,22 @@ void TfrmMain::LoadWords(int n) {
             btPathClick();
         return;
     }
-    ReadWords(fileName, n);
+    FWords.Load(mSzavak, fileName, n);
     lDarab->setText(Text("Szavak száma: %1").arg(mSzavak.CountRecords()));
     mSzavak.SortBy("szo");
     mSzavak.MoveFirst();
 }
 
-// Whatever stops the read, of whatever kind, leaves only part of the file in the table;
-// an incomplete last word still counts as read, but its error goes on like any other.
-void TfrmMain::ReadWords(const std::string& fileName, int n) {
-    WordsOrigin origin;
-    origin.From = WordsFrom::FailedRead;
-    origin.Directory = FGamePath;
-    std::exception_ptr error;
-    try {
-        ReadWordFile(mSzavak, fileName, n);
-        origin.From = WordsFrom::WholeFile;
-    } catch (const EInOutError& failure) {
-        error = std::current_exception();
-        if (failure.Code() == FileCode::kReadBeyondEnd)
-            origin.From = WordsFrom::IncompleteLastWord;
-    } catch (...) {
-        error = std::current_exception();
-    }
-    if (origin.From == WordsFrom::FailedRead)
-        origin.LoadError = error;
-    origin.LoadedCount = mSzavak.CountRecords();
-    FWords = std::move(origin);  // after the read: its own posts are nobody's typing
-    if (error)
-        std::rethrow_exception(error);
-}
-
-void TfrmMain::SaveWords(int n) {
-    if (FWords.From == WordsFrom::FailedRead && FWords.LoadError)
-        std::rethrow_exception(FWords.LoadError);
+// The words go back to the file they were read from, at the length they were read with,
+// merged with what other programs wrote there meanwhile.
+void TfrmMain::SaveWords(int) {
     SuspendedNotices suspended(mSzavak);
-    WriteWordFile(mSzavak, WordFileName(FWords.Directory, n), n);
+    FWords.Save(mSzavak);
     mSzavak.MoveFirst();
 }
 
 bool TfrmMain::HasWordsToSave() const {
-    if (FLetterCount <= 0)
-        return false;
-    switch (FWords.From) {
-        case WordsFrom::WholeFile:
-        case WordsFrom::IncompleteLastWord:
-            return true;
-        case WordsFrom::FailedRead:
-            return TypedAfterFailedLoad();
-        case WordsFrom::Nothing:
-        case WordsFrom::MissingFile:
-            break;
-    }
-    return !mSzavak.TableEmpty();
-}
-
-// A deletion posts nothing, but it changes the count.
-bool TfrmMain::TypedAfterFailedLoad() const {
-    return FWords.From == WordsFrom::FailedRead &&
-           (FWords.Typed || mSzavak.CountRecords() != FWords.LoadedCount);
+    return FLetterCount > 0 && FWords.HasWordsToSave(mSzavak);
 }
 
 void TfrmMain::btPathClick() {
@@ -602,15 +557,20 @@ void TfrmMain::mSzavakAfterEdit(WordTable&) {
 void TfrmMain::mSzavakBeforePost(WordTable&) {}
 
 void TfrmMain::mSzavakAfterPost(WordTable&) {
-    FWords.Typed = true;
-    // Called for every word of a load: both steps cost nothing when nothing changes.
+    FWords.NoteTyped();
+    ShowBrowsing();
+}
+
+// A cancelled word is no word typed: it must not make what a failed load left savable.
+void TfrmMain::mSzavakAfterCancel(WordTable&) {
+    ShowBrowsing();
+}
+
+// Called for every word of a load: both steps cost nothing when nothing changes.
+void TfrmMain::ShowBrowsing() {
     sMod->SetBrushColor(palette().color(QPalette::Button));
     if (!eSzo->text().isEmpty())
         eSzo->clear();
-}
-
-void TfrmMain::mSzavakAfterCancel(WordTable& table) {
-    mSzavakAfterPost(table);
 }
 
 }  // namespace kormoszi

@@ -14,7 +14,6 @@
 #include <QString>
 #include <QWheelEvent>
 #include <QWidget>
-#include <exception>
 
 #include "app/radio_group.h"
 #include "app/shape.h"
@@ -22,6 +21,7 @@
 #include "settings/directory_picker.h"
 #include "settings/settings_store.h"
 #include "words/word_table.h"
+#include "words/words_origin.h"
 
 namespace kormoszi {
 
@@ -72,29 +72,6 @@ class TfrmMain : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // Where the words in the table came from. Only a list read to its end (or to a last,
-    // incomplete word, which the reader reports but keeps the words before) may go back
-    // over its file: what a failed read left in the table is only part of the dictionary.
-    enum class WordsFrom {
-        Nothing,             // no load has run yet
-        MissingFile,         // an empty list, after the question about the missing file
-        WholeFile,           // the whole file
-        IncompleteLastWord,  // the file up to an incomplete last word: counts as read
-        FailedRead,          // the read stopped at an error before the file's end
-    };
-    struct WordsOrigin {
-        WordsFrom From = WordsFrom::Nothing;
-        // The directory the words belong to. It differs from FGamePath only while a
-        // directory change asks whether to save: the words then go back where they came
-        // from, not over the new directory's file of the same length.
-        QString Directory;
-        // What stopped a failed read. Words typed into what it left are saved by nothing:
-        // a Yes to a save question fails with this error, as a failed save does.
-        std::exception_ptr LoadError;
-        int LoadedCount = 0;  // the records the load left
-        bool Typed = false;   // a word was posted since the load
-    };
-
     void BuildTopPanel();
     void BuildGrid();
     void BuildBottomPanel();
@@ -106,15 +83,14 @@ class TfrmMain : public QWidget {
     void CenterOnScreen();
     bool Editing() const;
     bool HasWordsToSave() const;
-    bool TypedAfterFailedLoad() const;
     std::string WordFileName(const QString& directory, int n) const;
-    void ReadWords(const std::string& fileName, int n);
+    void ShowBrowsing();
     void EndEditing();
     bool WheelElsewhere(QWidget* under, QWheelEvent* event);
 
     int FLetterCount = 0;
     QString FGamePath;
-    WordsOrigin FWords;
+    WordsOrigin FWords;             // where the words in the table came from
     QSet<int> FSearchBoxKeys;       // pressed in the search box, not yet released
     bool FForwardingWheel = false;  // a wheel step is on its way to the focused control
 };

@@ -2,7 +2,8 @@
 // searching, posting, deleting, against a bare ICU sort-key reference.
 //
 //   bench_word_table [benchmark flags]      the timings
-//   bench_word_table --memory N             resident bytes per word for N loaded words
+//   bench_word_table --memory N             resident bytes per word for N words loaded from
+//                                           a file, with the snapshot a save merges against
 //   bench_word_table --words N FILE         writes the words as UTF-8 lines (for sort(1))
 
 #include <benchmark/benchmark.h>
@@ -16,8 +17,12 @@
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "words/word_collation.h"
 #include "words/word_table.h"
+#include "words/words_origin.h"
 
 using kormoszi::WordTable;
 
@@ -189,10 +194,29 @@ BENCHMARK(CountRecords)->Arg(1'000'000);
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--memory") == 0) {
         auto n = static_cast<std::size_t>(std::atol(argv[2]));
-        auto words = RandomWords(n);
+        char path[] = "/tmp/kormoszi-memory-XXXXXX";
+        const int fd = ::mkstemp(path);
+        if (fd < 0)
+            return 1;
+        // The words are made in a child, so that none of their memory counts here.
+        if (const pid_t child = ::fork(); child == 0) {
+            std::string bytes;
+            for (const auto& w : RandomWords(n))
+                bytes += w;
+            ::_exit(::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size())
+                        ? 0
+                        : 1);
+        } else if (int status = 1;
+                   child < 0 || ::waitpid(child, &status, 0) != child || status != 0) {
+            return 1;
+        }
+        ::close(fd);
         long before = ResidentBytes();
         WordTable t;
-        Fill(t, words);
+        t.OpenTable();
+        kormoszi::WordsOrigin origin;
+        origin.Load(t, path, 7);
+        ::unlink(path);
         t.SortBy("szo");
         t.SeekNearest("kass");
         long after = ResidentBytes();

@@ -322,6 +322,10 @@ TEST_F(Editor, APartlyReadListIsNeverSavedOverItsFile) {
     AnswerThenReadErrorBox(Qt::Key_N, &error);
     QTest::mouseClick(Window->rgSzam->Button(1), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     EXPECT_EQ(error, U("I/O error 27."));
+    // A word begun and cancelled is no word typed.
+    QTest::keyClick(Window->gSzo, Qt::Key_Insert);
+    QTest::keyClick(Window->eSzo, Qt::Key_Escape);
+    ASSERT_EQ(Window->mSzavak.State(), TableState::Browsing);
 
     bool asked = false;
     OnNextDialog(
