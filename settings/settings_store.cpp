@@ -70,13 +70,17 @@ StoreFile ReadStoreFile(const QString& path) {
 // QSettings over a copy of text under a name of its own. QSettings keeps what it read of a
 // file for the next object of the same name and trusts it while size and time stamp stay,
 // so two writes of the same length within a millisecond would read back the older one.
+// Where no copy can be made (no writable temporary directory), it reads original, the
+// file text came from, instead.
 class IniCopy {
   public:
-    explicit IniCopy(const QByteArray& text) {
+    explicit IniCopy(const QByteArray& text, const QString& original = QString()) {
         QFile file(FDir.filePath(QStringLiteral("copy.ini")));
-        FOk = FDir.isValid() && file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+        const bool copied =
+            FDir.isValid() && file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
         file.close();
-        FSettings.emplace(file.fileName(), QSettings::IniFormat);
+        FOk = copied || !original.isEmpty();
+        FSettings.emplace(copied ? file.fileName() : original, QSettings::IniFormat);
     }
     // Whether the copy could be made and QSettings found its sections.
     bool Ok() const { return FOk && FSettings->status() == QSettings::NoError; }
@@ -306,12 +310,13 @@ ESettingsError::ESettingsError(const QString& message)
 
 QString SettingsStore::ReadSetting(const QString& section, const QString& name,
                                    const QString& defaultValue) {
-    const StoreFile file = ReadStoreFile(StorePath());
+    const QString path = StorePath();
+    const StoreFile file = ReadStoreFile(path);
     if (file.Outcome == StoreFile::Missing)
         return defaultValue;
     if (file.Outcome != StoreFile::Read)
         throw ESettingsError(QStringLiteral("Failed to get data for '%1'").arg(name));
-    IniCopy store(file.Text);
+    IniCopy store(file.Text, path);
     if (!store.Ok())
         throw ESettingsError(QStringLiteral("Failed to get data for '%1'").arg(name));
     const QString key = Key(section, name);
@@ -350,7 +355,7 @@ void SettingsStore::WriteSetting(const QString& section, const QString& name,
         throw ESettingsError(setDataFailed);
     if (old.Outcome == StoreFile::Unreadable)
         throw ESettingsError(createKeyFailed);
-    IniCopy before(old.Text);
+    IniCopy before(old.Text, path);
     QByteArray header, entry;
     if (!before.Ok() || !FormatEntry(section, name, value, header, entry))
         throw ESettingsError(createKeyFailed);
