@@ -164,7 +164,7 @@ QByteArray KeyName(const QByteArray& text, const IniLine& line) {
 }
 
 // The section header and the entry's line as QSettings itself writes them, escapes and
-// quotes included; empty when it could not.
+// quotes included; false when it could not.
 bool FormatEntry(const QString& section, const QString& name, const QString& value,
                  QByteArray& header, QByteArray& entry) {
     QTemporaryDir dir;
