@@ -15,9 +15,10 @@ class SingleInstance : public QObject {
     // The name under which the copies of the editor find each other.
     static QString DefaultName() { return QStringLiteral("hu.pelvador.Kormoszi"); }
 
-    // Takes the lock of name in the user's runtime directory, or, when another copy holds
-    // it, asks that copy to raise its window. Without a runtime directory or a lock that
-    // can be taken at all, this copy counts as the first: a missing guard must never keep
+    // Takes the lock of name in the user's state directory (~/.local/state/kormoszi of the
+    // home the user database names, whatever the environment says), or, when another copy
+    // holds it, asks that copy to raise its window. Where no place private to the user
+    // takes a lock at all, this copy counts as the first: a missing guard must never keep
     // the editor from starting.
     explicit SingleInstance(const QString& name = DefaultName(), QObject* parent = nullptr);
     ~SingleInstance() override;
@@ -26,18 +27,22 @@ class SingleInstance : public QObject {
 
     // True in the first copy, which goes on; false in a later one, which should end.
     bool IsFirst() const { return FFirst; }
+    // The lock file this copy took or found held; empty without a guard.
+    QString LockFile() const { return FLockFile; }
 
   signals:
     // A later start asked for the first copy's window.
     void RaiseRequested();
 
   private:
-    bool TakeLock(const QString& lockFile);
-    void Listen(const QString& socketName);
-    static void AskFirstToRaise(const QString& socketName);
+    enum class Lock { Taken, HeldByAnother, NoPlace };
+    Lock TakeLock(const QByteArray& dir, const QByteArray& lockName);
+    void Listen(const QByteArray& lockDir, const QString& name);
+    void AskFirstToRaise();
 
     int FLockFd = -1;
     bool FFirst = true;
+    QString FLockFile;
     QLocalServer FServer;
 };
 

@@ -24,7 +24,10 @@ class SettingsStore {
     // entry is not a single text.
     QString ReadSetting(const QString& section, const QString& name, const QString& defaultValue);
     // Stores value under section/name, creating what is missing and replacing an earlier
-    // value. Throws ESettingsError when the file cannot be read first or cannot be written.
+    // value; every other line of the file stays, and the new file is on disk when this
+    // returns. Throws ESettingsError, leaving the file as it was, when the file cannot be
+    // read first, the entry cannot be placed without changing another value, or the file
+    // cannot be replaced.
     void WriteSetting(const QString& section, const QString& name, const QString& value);
 };
 

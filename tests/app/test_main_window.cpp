@@ -7,15 +7,21 @@
 #include "platform/test_file_helpers.h"
 #include "support/text.h"
 
+#include <pwd.h>
 #include <QApplication>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTest>
 #include <QWheelEvent>
+
+#include <QTemporaryDir>
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 using kormoszi::TableState;
 using kormoszi::TfrmMain;
@@ -268,6 +274,7 @@ TEST(SingleInstanceTest, ALaterStartFindsTheFirstAndTakesOverOnceItIsGone) {
     const QString name = QStringLiteral("kormoszi-test-%1").arg(QCoreApplication::applicationPid());
     auto first = std::make_unique<kormoszi::SingleInstance>(name);
     ASSERT_TRUE(first->IsFirst());
+    const QString lock = first->LockFile();
     int raised = 0;
     QObject::connect(first.get(), &kormoszi::SingleInstance::RaiseRequested, [&] { ++raised; });
     EXPECT_FALSE(kormoszi::SingleInstance(name).IsFirst());
@@ -287,8 +294,98 @@ TEST(SingleInstanceTest, ALaterStartFindsTheFirstAndTakesOverOnceItIsGone) {
     QObject::connect(&next, &kormoszi::SingleInstance::RaiseRequested, [&] { ++raised; });
     EXPECT_FALSE(kormoszi::SingleInstance(name).IsFirst());
     EXPECT_TRUE(QTest::qWaitFor([&] { return raised == 1; }));
-    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) +
-                  QLatin1Char('/') + name + QStringLiteral(".lock"));
+    QFile::remove(lock);
+}
+
+// Sets the variables (nullptr: unsets them) for its lifetime.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment(std::initializer_list<std::pair<const char*, QString>> variables) {
+        for (const auto& [name, value] : variables) {
+            FSaved.emplace_back(name, qEnvironmentVariableIsSet(name)
+                                          ? std::optional<QByteArray>(qgetenv(name))
+                                          : std::nullopt);
+            if (value.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, QFile::encodeName(value));
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : FSaved) {
+            if (value)
+                qputenv(name, *value);
+            else
+                qunsetenv(name);
+        }
+    }
+
+  private:
+    std::vector<std::pair<const char*, std::optional<QByteArray>>> FSaved;
+};
+
+QString StateLock(const QString& name) {
+    return QFile::decodeName(::getpwuid(::getuid())->pw_dir) +
+           QStringLiteral("/.local/state/kormoszi/") + name + QStringLiteral(".lock");
+}
+
+// A desktop session and a terminal, sudo or su see different runtime, temporary, home and
+// state directories; the lock lies where every start of the user finds it all the same,
+// and the later start's request still reaches the first copy's window.
+TEST(SingleInstanceTest, StartsWithDifferentEnvironmentsFindTheSameLock) {
+    const QString name = QStringLiteral("kormoszi-env-%1").arg(QCoreApplication::applicationPid());
+    QTemporaryDir runtime, other;
+    std::unique_ptr<kormoszi::SingleInstance> first;
+    {
+        ScopedEnvironment session({{"XDG_RUNTIME_DIR", runtime.path()},
+                                   {"HOME", QStringLiteral("/nonexistent")},
+                                   {"XDG_STATE_HOME", other.path()}});
+        first = std::make_unique<kormoszi::SingleInstance>(name);
+    }
+    ASSERT_TRUE(first->IsFirst());
+    EXPECT_EQ(first->LockFile(), StateLock(name));
+    int raised = 0;
+    QObject::connect(first.get(), &kormoszi::SingleInstance::RaiseRequested, [&] { ++raised; });
+    {
+        ScopedEnvironment terminal({{"XDG_RUNTIME_DIR", QString()},
+                                    {"TMPDIR", other.path()},
+                                    {"HOME", other.path()},
+                                    {"XDG_STATE_HOME", QString()}});
+        EXPECT_FALSE(kormoszi::SingleInstance(name).IsFirst());
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return raised == 1; }));
+    first.reset();
+    QFile::remove(StateLock(name));
+}
+
+// Another user's directory where the runtime directory is looked for (made first in a
+// shared /tmp, or named by a variable) switches nothing off and receives nothing.
+TEST(SingleInstanceTest, ARuntimeDirectoryOfAnotherUserKeepsTheGuard) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a directory to another user";
+    const QString name =
+        QStringLiteral("kormoszi-foreign-%1").arg(QCoreApplication::applicationPid());
+    QTemporaryDir foreign, tmp;
+    const QString planted = tmp.path() + QStringLiteral("/runtime-") +
+                            QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name);
+    ASSERT_TRUE(QDir().mkdir(planted));
+    for (const QString& dir : {foreign.path(), planted})
+        ASSERT_EQ(::chown(QFile::encodeName(dir).constData(), kormoszi::test::kNobody,
+                          kormoszi::test::kNobody),
+                  0);
+    for (const QString& runtime : {foreign.path(), QString()}) {
+        ScopedEnvironment hostile({{"XDG_RUNTIME_DIR", runtime}, {"TMPDIR", tmp.path()}});
+        auto first = std::make_unique<kormoszi::SingleInstance>(name);
+        ASSERT_TRUE(first->IsFirst()) << runtime.toStdString();
+        EXPECT_EQ(first->LockFile(), StateLock(name));
+        int raised = 0;
+        QObject::connect(first.get(), &kormoszi::SingleInstance::RaiseRequested, [&] { ++raised; });
+        EXPECT_FALSE(kormoszi::SingleInstance(name).IsFirst()) << runtime.toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return raised == 1; })) << runtime.toStdString();
+        EXPECT_TRUE(QDir(foreign.path()).isEmpty());
+        EXPECT_TRUE(QDir(planted).isEmpty());
+    }
+    QFile::remove(StateLock(name));
 }
 
 }  // namespace

@@ -77,6 +77,9 @@ TEST_F(SettingsStoreTest, ReadYieldsTheDefaultOnlyForWhatIsMissing) {
     // Written by someone else between two reads: the next read sees it.
     WriteIni("[Common]\nPath=/srv/words/\n");
     EXPECT_EQ(store.ReadSetting("Common", "Path", "/opt/game/"), "/srv/words/");
+    // A text ends at its first zero character, as it did in the registry.
+    WriteIni("[Common]\nPath=ab\\0cd\n");
+    EXPECT_EQ(store.ReadSetting("Common", "Path", "/opt/game/"), "ab");
 }
 
 TEST_F(SettingsStoreTest, ValuesThatAreNotOneTextAndBrokenFilesFail) {
@@ -113,6 +116,51 @@ TEST_F(SettingsStoreTest, WritesCreateReplaceAndRoundTripText) {
     EXPECT_EQ(ini.count("[Common]"), 1) << ini.constData();
     EXPECT_EQ(ini.count("Path="), 1) << ini.constData();
     EXPECT_FALSE(ini.contains("first")) << ini.constData();
+    // Nothing of the write is left beside the file.
+    EXPECT_EQ(QDir(configHome.Path)
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+              QStringList{"Pelvador.ini"});
+
+    store.WriteSetting("Common", "Path", QStringLiteral("ab") + QChar(0) + QStringLiteral("cd"));
+    EXPECT_EQ(store.ReadSetting("Common", "Path", ""), "ab");
+}
+
+// A file written by hand: a byte order mark, notes, lines that are no entry, other
+// sections and their order stay byte for byte, and so do the file's mode and a symbolic
+// link to it; only the Path line changes or is added.
+TEST_F(SettingsStoreTest, WriteChangesOnlyThePathLineOfAFileWrittenByHand) {
+    const QByteArray bom = "\xef\xbb\xbf";
+    const struct {
+        QByteArray before, after;
+    } cases[] = {
+        {bom + "# by hand\n[Other]\nKeep=1\nno equals sign\n[Common]\nPath=/old/\nSize=3\n",
+         bom + "# by hand\n[Other]\nKeep=1\nno equals sign\n[Common]\nPath=/new/\nSize=3\n"},
+        {"[Common]\r\n# no path yet\r\nSize=3",
+         "[Common]\r\nPath=/new/\r\n# no path yet\r\nSize=3"},
+        {bom + "; a note only", bom + "; a note only\n\n[Common]\nPath=/new/\n"},
+        {"[Common]\nPath=\"a,\n b\" ; over two lines\nPath\\size=1\n[Other]\nKeep=2\n",
+         "[Common]\nPath=/new/ ; over two lines\nPath\\size=1\n[Other]\nKeep=2\n"},
+    };
+    SettingsStore store;
+    for (const auto& c : cases) {
+        WriteIni(c.before);
+        ASSERT_EQ(::chmod(QFile::encodeName(IniPath()).constData(), 0640), 0);
+        store.WriteSetting("Common", "Path", "/new/");
+        EXPECT_EQ(ReadIni(), c.after);
+        EXPECT_EQ(store.ReadSetting("Common", "Path", ""), "/new/") << c.before.constData();
+        EXPECT_EQ(QFileInfo(IniPath()).permissions(), QFile::ReadOwner | QFile::WriteOwner |
+                                                          QFile::ReadUser | QFile::WriteUser |
+                                                          QFile::ReadGroup);
+    }
+    EXPECT_EQ(store.ReadSetting("Other", "Keep", ""), "2");
+
+    const QString target = configHome.Path + QStringLiteral("/kept.ini");
+    ASSERT_TRUE(QFile::rename(IniPath(), target));
+    ASSERT_TRUE(QFile::link(target, IniPath()));
+    store.WriteSetting("Common", "Path", "/linked/");
+    EXPECT_TRUE(QFileInfo(IniPath()).isSymLink());
+    EXPECT_EQ(store.ReadSetting("Common", "Path", ""), "/linked/");
+    QFile::remove(target);
 }
 
 // Root may write anywhere, so the write runs in a child that gave up its privileges.
