@@ -478,6 +478,41 @@ TEST(RollbackJournalTest, TheNextLoadRollsBackThroughAnyNameOnlyFromAWholeJourna
     EXPECT_EQ(Journals(state), std::vector<std::string>{});
 }
 
+// A disk that comes back under another device number (another loop device here, a USB
+// disk or another boot order elsewhere) still gets its interrupted rewrite rolled back.
+TEST(RollbackJournalTest, ADiskMountedAgainUnderAnotherDeviceNumberIsRolledBack) {
+    ScratchDir work, state;
+    test::ScopedEnv stateHome("XDG_STATE_HOME", state.Path());
+    const std::string image = work / "disk.img", mount = work / "mnt", spare = work / "spare.img";
+    const std::string quiet = " >/dev/null 2>&1";
+    auto run = [&](const std::string& command) {
+        return std::system((command + quiet).c_str()) == 0;
+    };
+    ASSERT_EQ(::mkdir(mount.c_str(), 0755), 0);
+    if (::geteuid() != 0 || !run("truncate -s 8M " + image + " " + spare) ||
+        !run("mkfs.ext4 -q -F " + image) || !run("mount -o loop " + image + " " + mount))
+        GTEST_SKIP() << "cannot mount a loop device here";
+    const std::string name = mount + "/len3.txt";
+    WriteBytes(name, "newnew");
+    LeaveJournal(name, "oldoldold");
+    WriteBytes(name, "newne");
+    struct stat before {
+    }, after{};
+    ASSERT_EQ(::stat(name.c_str(), &before), 0);
+    // The spare image takes the first free loop device, so the disk gets another one.
+    ASSERT_TRUE(run("umount " + mount));
+    ASSERT_TRUE(run("losetup -f " + spare));
+    const bool mounted = run("mount -o loop " + image + " " + mount);
+    run("losetup -j " + spare + " | cut -d: -f1 | xargs -r losetup -d");
+    ASSERT_TRUE(mounted);
+    ASSERT_EQ(::stat(name.c_str(), &after), 0);
+    EXPECT_NE(before.st_dev, after.st_dev);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(Load(name), "oldoldold");
+    EXPECT_EQ(Journals(state), std::vector<std::string>{});
+    run("umount " + mount);
+}
+
 // Every length of a journal lies within its checksummed part: a short header with a good
 // checksum, or any cut, reads nothing outside the bytes.
 TEST(RollbackJournalTest, DecodeStaysWithinTheChecksummedBytes) {
