@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
-#include "platform/code_page.h"
+#include "app/code_page.h"
 #include "platform/error_report.h"
 #include "platform/file_access.h"
 #include "platform/message_dialog.h"

@@ -10,7 +10,7 @@
 #include <array>
 #include <cstdlib>
 
-#include "platform/code_page.h"
+#include "app/code_page.h"
 #include "platform/error_report.h"
 #include "platform/message_dialog.h"
 

@@ -23,7 +23,7 @@
 
 #include "app/fMain.h"
 #include "platform/application.h"
-#include "platform/code_page.h"
+#include "app/code_page.h"
 #include "platform/error_report.h"
 #include "settings/settings_store.h"
 

@@ -1,4 +1,4 @@
-#include "platform/code_page.h"
+#include "app/code_page.h"
 
 #include "words/windows_1250.h"
 
