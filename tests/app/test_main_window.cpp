@@ -5,6 +5,7 @@
 #include "app/app_test_support.h"
 #include "app/single_instance.h"
 #include "platform/test_file_helpers.h"
+#include "platform/window_placement.h"
 #include "support/text.h"
 
 #include <QApplication>
@@ -133,6 +134,25 @@ TEST(MainWindowTest, ShownCentredOnTheScreen) {
     const QPoint screenCentre = w.screen()->geometry().center();
     const QPoint windowCentre = w.frameGeometry().center();
     EXPECT_LE((screenCentre - windowCentre).manhattanLength(), 2);
+}
+
+// A window manager frames the window only after it is shown (openbox: 1 pixel at the
+// sides, 20 above, 5 below); the frame, not the window inside it, ends up centred.
+TEST(MainWindowTest, CentredWithTheFrameTheWindowManagerReportsLater) {
+    static bool framed = false;
+    framed = false;
+    kormoszi::SetFrameReader(
+        [](const QWidget*) { return framed ? QMargins(1, 20, 1, 5) : QMargins(); });
+    TfrmMain w;
+    w.show();
+    framed = true;
+    w.update();
+    QCoreApplication::processEvents();
+    kormoszi::SetFrameReader(nullptr);
+    const QRect screen = w.screen()->geometry();
+    const QRect frame = w.geometry().adjusted(-1, -20, 1, 5);
+    EXPECT_EQ(frame.topLeft(),
+              QPoint((screen.width() - frame.width()) / 2, (screen.height() - frame.height()) / 2));
 }
 
 TEST(MainWindowTest, KeyboardOrderRunsGridButtonsSelectorSearchBox) {
