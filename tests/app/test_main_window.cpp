@@ -155,6 +155,35 @@ TEST(MainWindowTest, CentredWithTheFrameTheWindowManagerReportsLater) {
               QPoint((screen.width() - frame.width()) / 2, (screen.height() - frame.height()) / 2));
 }
 
+// Shrunk as far as it goes, the window still shows both panels whole and a row of words.
+TEST(MainWindowTest, TheSmallestWindowHoldsBothPanelsAndARow) {
+    TfrmMain w;
+    Fill(w.mSzavak, 20);
+    ShowActive(w);
+    w.resize(100, 248);
+    QCoreApplication::processEvents();
+    for (QWidget* panel : {w.Panel1, w.Panel2}) {
+        EXPECT_TRUE(w.rect().contains(panel->geometry())) << panel->objectName().toStdString();
+        for (QWidget* control : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            EXPECT_TRUE(panel->rect().contains(control->geometry()))
+                << control->objectName().toStdString();
+    }
+    EXPECT_GE(w.gSzo->viewport()->height(), w.gSzo->CellHeight());
+}
+
+// Enter presses a focused button of the window, as Space does.
+TEST(MainWindowTest, EnterPressesTheFocusedButton) {
+    TfrmMain w;
+    ShowActive(w);
+    for (QPushButton* button : {w.btExit, w.btPath}) {
+        button->setFocus();
+        kormoszi::testing::DialogAnswer answer(Qt::Key_Escape);  // the window stays
+        QTest::keyClick(button, Qt::Key_Return);
+        EXPECT_TRUE(answer.Shown) << button->objectName().toStdString();
+        EXPECT_TRUE(w.isVisible());
+    }
+}
+
 TEST(MainWindowTest, KeyboardOrderRunsGridButtonsSelectorSearchBox) {
     TfrmMain w;
     Fill(w.mSzavak, 20);
