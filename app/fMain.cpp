@@ -1,6 +1,7 @@
 #include "app/fMain.h"
 
 #include <QAbstractScrollArea>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFile>
 #include <QGuiApplication>
@@ -77,39 +78,54 @@ class SuspendedNotices {
 };
 
 // What the frame around the search box shows, and what the box is for meanwhile, as a
-// screen reader tells them.
+// screen reader tells them; either may be left alone (nullptr).
 void DescribeEditMode(QWidget* frame, QWidget* searchBox, TableState state) {
+    const auto describe = [](QWidget* control, const char* text) {
+        if (control != nullptr)
+            control->setAccessibleDescription(Text(text));
+    };
     switch (state) {
         case TableState::Inactive:
         case TableState::Browsing:
-            frame->setAccessibleDescription(Text("Keresés"));
-            searchBox->setAccessibleDescription(
-                Text("Gépelésre a lista az így kezdődő első szóra ugrik"));
+            describe(frame, "Keresés");
+            describe(searchBox, "Gépelésre a lista az így kezdődő első szóra ugrik");
             break;
         case TableState::Inserting:
-            frame->setAccessibleDescription(Text("Új szó beszúrása (piros keret)"));
-            searchBox->setAccessibleDescription(
-                Text("Az új szó: Enter felveszi a listába, Esc elveti"));
+            describe(frame, "Új szó beszúrása (piros keret)");
+            describe(searchBox, "Az új szó: Enter felveszi a listába, Esc elveti");
             break;
         case TableState::Editing:
-            frame->setAccessibleDescription(Text("Szó módosítása (kék keret)"));
-            searchBox->setAccessibleDescription(
-                Text("A módosított szó: Enter elfogadja, Esc elveti a módosítást"));
+            describe(frame, "Szó módosítása (kék keret)");
+            describe(searchBox, "A módosított szó: Enter elfogadja, Esc elveti a módosítást");
             break;
     }
 }
 
-QFrame* NewPanel(const char* name, int height, QWidget* parent) {
-    auto* panel = new QFrame(parent);
+// A panel without bevel. A plain widget, not a frame: a screen reader takes a frame for a
+// window of its own and keeps quiet about the focus moving inside it.
+QWidget* NewPanel(const char* name, int height, QWidget* parent) {
+    auto* panel = new QWidget(parent);
     panel->setObjectName(QString::fromLatin1(name));
-    panel->setFrameShape(QFrame::NoFrame);
     panel->setFixedHeight(height);
+    // The controls stand at fixed places, laid out for the window's width.
+    panel->setMinimumWidth(kClientWidth);
     return panel;
+}
+
+// The window as a screen reader sees it: a window, with its caption as its name (a plain
+// widget would be reported as a filler inside nothing).
+QAccessibleInterface* MainWindowAccessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String(TfrmMain::staticMetaObject.className()) && object != nullptr &&
+        object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
 }
 
 }  // namespace
 
 TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
+    [[maybe_unused]] static const bool accessible =
+        (QAccessible::installFactory(MainWindowAccessibleFactory), true);
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromUtf8("Kormoszi - Tormolag szótárazó"));
     setFont(SansSerif(11));
@@ -436,21 +452,17 @@ void TfrmMain::gSzoKeyUp(int key, Qt::KeyboardModifiers) {
     } else if (key == Qt::Key_Insert) {
         if (Editing() || mSzavak.State() == TableState::Inactive)
             return;
-        gSzo->setEnabled(false);
-        rgSzam->setEnabled(false);
+        LeaveGridForSearchBox(TableState::Inserting, Qt::OtherFocusReason);
         mSzavak.BeginInsert();
         eSzo->clear();
-        eSzo->setFocus();
     } else if (key == Qt::Key_F2) {
         if (mSzavak.TableEmpty() || Editing())
             return;
-        gSzo->setEnabled(false);
-        rgSzam->setEnabled(false);
+        LeaveGridForSearchBox(TableState::Editing, Qt::ShortcutFocusReason);
         mSzavak.BeginEdit();
         eSzo->setText(WordToText(mSzavak.WordText()));
         // As a focus taken from the keyboard does, the whole word is selected, so the
         // first letter typed replaces it.
-        eSzo->setFocus(Qt::ShortcutFocusReason);
         eSzo->selectAll();
     }
 }
@@ -481,11 +493,23 @@ void TfrmMain::eSzoKeyUp(int key) {
     }
 }
 
+// The search box takes the focus first, then the grid and the selector are disabled for
+// the edit: a focused grid, disabled, would hand the focus to the next control,
+// "Kilépés", which a screen reader would announce on the way. The box tells what it is
+// for before it has the focus, so a screen reader says so with it.
+void TfrmMain::LeaveGridForSearchBox(TableState editing, Qt::FocusReason reason) {
+    DescribeEditMode(sMod, eSzo, editing);
+    eSzo->setFocus(reason);
+    gSzo->setEnabled(false);
+    rgSzam->setEnabled(false);
+}
+
 void TfrmMain::EndEditing() {
     eSzo->clear();
     gSzo->setEnabled(true);
     rgSzam->setEnabled(true);
     gSzo->setFocus();
+    DescribeEditMode(nullptr, eSzo, mSzavak.State());
 }
 
 void TfrmMain::eSzoExit() {
@@ -503,6 +527,15 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
         if (under->window() == this && WheelElsewhere(under, static_cast<QWheelEvent*>(event)))
             return true;
     }
+    if ((watched == btExit || watched == btPath) && event->type() == QEvent::KeyPress) {
+        // Enter presses a focused button, as Space does.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            static_cast<QPushButton*>(watched)->click();
+            return true;
+        }
+    }
     if (watched == eSzo) {
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
@@ -517,9 +550,11 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
             Guarded([&] { eSzoExit(); });
         }
         // An edit begins by giving the search box the keyboard and ends by taking it away;
-        // a load, which inserts word by word, never touches it.
-        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
-            DescribeEditMode(sMod, eSzo, mSzavak.State());
+        // a load, which inserts word by word, touches neither. (The box itself is described
+        // when it has not the keyboard: a screen reader cannot speak a description that
+        // changes while the box has the focus.)
+        if (event->type() == QEvent::FocusOut)
+            DescribeEditMode(sMod, nullptr, mSzavak.State());
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -6,7 +6,6 @@
 //                                        \-> table events -> handlers here -> sMod, eSzo
 
 #include <QCloseEvent>
-#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -33,12 +32,12 @@ class TfrmMain : public QWidget {
 
     // Components, created with the window and owned by it.
     WordTable mSzavak;
-    QFrame* Panel2;
+    QWidget* Panel2;
     TRadioGroup* rgSzam;
     TShape* sMod;
     QLineEdit* eSzo;
     TWordGrid* gSzo;
-    QFrame* Panel1;
+    QWidget* Panel1;
     QLabel* lDarab;
     QPushButton* btPath;
     QPushButton* btExit;
@@ -85,6 +84,7 @@ class TfrmMain : public QWidget {
     bool HasWordsToSave() const;
     std::string WordFileName(const QString& directory, int n) const;
     void ShowBrowsing();
+    void LeaveGridForSearchBox(TableState editing, Qt::FocusReason reason);
     void EndEditing();
     bool WheelElsewhere(QWidget* under, QWheelEvent* event);
 

@@ -2,12 +2,16 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QHash>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 
 #include "app/code_page.h"
@@ -43,21 +47,144 @@ const char* const* PixelRows(TWordGrid::IndicatorGlyph glyph) {
     return kArrowPixels;
 }
 
+// Lines of one device pixel, whatever the screen's scale: a logical pixel is one and a half
+// device pixels at 1.5, so a line one logical pixel thick comes out one or two device
+// pixels thick, row after row. Such a line takes the device row (or column) just after a
+// logical edge, or the one just before it. Rectangles are filled with their device edges
+// rounded, so the line meets the cells beside it without a gap.
+enum class DeviceSide { After, Before };
+
+qreal DeviceEdge(qreal logical, qreal scale, qreal offset, DeviceSide side) {
+    const qreal device = std::floor(logical * scale + offset + 0.5);
+    return side == DeviceSide::After ? device : device - 1;
+}
+
+void FillDeviceRow(QPainter& painter, int left, int right, int y, const QColor& colour,
+                   DeviceSide side = DeviceSide::After) {
+    const QTransform& t = painter.deviceTransform();
+    const qreal top = (DeviceEdge(y, t.m22(), t.dy(), side) - t.dy()) / t.m22();
+    painter.fillRect(QRectF(left, top, right - left, 1 / t.m22()), colour);
+}
+
+void FillDeviceColumn(QPainter& painter, int x, int top, int bottom, const QColor& colour,
+                      DeviceSide side = DeviceSide::After) {
+    const QTransform& t = painter.deviceTransform();
+    const qreal left = (DeviceEdge(x, t.m11(), t.dx(), side) - t.dx()) / t.m11();
+    painter.fillRect(QRectF(left, top, 1 / t.m11(), bottom - top), colour);
+}
+
 constexpr int kWheelDelta = 120;
 constexpr int kTextOffset = 2;
 constexpr int kWordLeft = TWordGrid::kIndicatorWidth + TWordGrid::kLineWidth;
 constexpr int kColumnsRight = kWordLeft + TWordGrid::kWordColumnWidth + TWordGrid::kLineWidth;
 
-// The grid as a screen reader sees it: a list whose description is the cursor's word and
-// place, made only when asked, so that moving the cursor costs nothing without one.
+// One word of the list as a screen reader sees it: the word at a 1-based place of the
+// current order. Its name is what is said of it: the word, its place and the count.
+class TWordItemAccessible : public QAccessibleInterface {
+  public:
+    TWordItemAccessible(TWordGrid* grid, int record) : FGrid(grid), FRecord(record) {}
+
+    int Record() const { return FRecord; }
+
+    bool isValid() const override { return !FGrid.isNull(); }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return FGrid ? FGrid->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override {
+        return FGrid ? QAccessible::queryAccessibleInterface(FGrid.data()) : nullptr;
+    }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text kind) const override {
+        return FGrid && kind == QAccessible::Name ? FGrid->RecordDescription(FRecord) : QString();
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override {
+        const int row = FGrid ? FGrid->RowOfRecord(FRecord) : -1;
+        if (row < 0)
+            return {};
+        const QRect cell = FGrid->RowRect(row);
+        return QRect(FGrid->viewport()->mapToGlobal(cell.topLeft()), cell.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::ListItem; }
+    QAccessible::State state() const override {
+        QAccessible::State state;
+        state.focusable = true;
+        state.selectable = true;
+        if (!FGrid || FGrid->RowOfRecord(FRecord) < 0) {
+            state.invisible = true;
+            state.offscreen = true;
+            return state;
+        }
+        if (FGrid->RowOfRecord(FRecord) == FGrid->CurrentRow()) {
+            state.selected = true;
+            state.focused = FGrid->hasFocus();
+        }
+        state.disabled = !FGrid->isEnabled();
+        return state;
+    }
+
+  private:
+    QPointer<TWordGrid> FGrid;
+    int FRecord;
+};
+
+// The grid as a screen reader sees it: a list of the words, whose description is the
+// cursor's word and place, made only when asked. The words are made on demand, so that
+// a list of a million words costs nothing until a screen reader asks for some.
 class TWordGridAccessible : public QAccessibleWidget {
   public:
     explicit TWordGridAccessible(TWordGrid* grid) : QAccessibleWidget(grid, QAccessible::List) {}
+    ~TWordGridAccessible() override { Forget(); }
+
+    TWordGrid* Grid() const { return static_cast<TWordGrid*>(widget()); }
+
     QString text(QAccessible::Text kind) const override {
         if (kind == QAccessible::Description)
-            return static_cast<const TWordGrid*>(widget())->CursorDescription();
+            return Grid()->CursorDescription();
         return QAccessibleWidget::text(kind);
     }
+    int childCount() const override { return Grid()->AccessibleWordCount(); }
+    QAccessibleInterface* child(int index) const override {
+        if (index < 0 || index >= childCount())
+            return nullptr;
+        const int record = index + 1;
+        if (const auto found = FWords.constFind(record); found != FWords.constEnd())
+            return QAccessible::accessibleInterface(*found);
+        // The words asked for are those around the cursor; a long walk keeps only the
+        // last few.
+        if (FWords.size() >= kKeptWords)
+            Forget();
+        auto* word = new TWordItemAccessible(Grid(), record);
+        FWords.insert(record, QAccessible::registerAccessibleInterface(word));
+        return word;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        if (child == nullptr || child->role() != QAccessible::ListItem)
+            return QAccessibleWidget::indexOfChild(child);
+        const int record = static_cast<const TWordItemAccessible*>(child)->Record();
+        return FWords.value(record) ==
+                       QAccessible::uniqueId(const_cast<QAccessibleInterface*>(child))
+                   ? record - 1
+                   : -1;
+    }
+    QAccessibleInterface* childAt(int x, int y) const override {
+        const QPoint at = Grid()->viewport()->mapFromGlobal(QPoint(x, y));
+        const int record = Grid()->RecordOfRow(Grid()->RowAt(at.y()));
+        return record > 0 ? child(record - 1) : nullptr;
+    }
+
+    // The places of the words change with every change of the list.
+    void Forget() const {
+        for (QAccessible::Id id : std::as_const(FWords))
+            QAccessible::deleteAccessibleInterface(id);
+        FWords.clear();
+    }
+
+  private:
+    static constexpr int kKeptWords = 64;
+    mutable QHash<int, QAccessible::Id> FWords;  // place -> the word's interface
 };
 
 QAccessibleInterface* WordGridAccessibleFactory(const QString& className, QObject* object) {
@@ -74,6 +201,9 @@ TWordGrid::TWordGrid(WordTable& table, QWidget* parent)
     [[maybe_unused]] static const bool accessible =
         (QAccessible::installFactory(WordGridAccessibleFactory), true);
     setFocusPolicy(Qt::StrongFocus);
+    // A letter composed with a dead key, or one that an input method commits, comes as an
+    // input-method event, not as a key.
+    setAttribute(Qt::WA_InputMethodEnabled);
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -168,6 +298,7 @@ void TWordGrid::Notify(TableNotice notice, int info) {
             FModified = false;
             if (TableOpen() != FOpen) {
                 FOpen = TableOpen();
+                ForgetAccessibleWords();
                 LayoutChanged();
             } else {
                 viewport()->update(IndicatorRect(FCurrentRow));
@@ -177,6 +308,7 @@ void TWordGrid::Notify(TableNotice notice, int info) {
             FModified = false;
             break;
         case TableNotice::Content:
+            ForgetAccessibleWords();
             UpdateRowCount();
             UpdateScrollBar();
             UpdateActive();
@@ -215,6 +347,36 @@ void TWordGrid::Notify(TableNotice notice, int info) {
         AnnounceCursor();
 }
 
+int TWordGrid::AccessibleWordCount() const {
+    return TableOpen() ? FTable.CountRecords() : 0;
+}
+
+int TWordGrid::RecordOfRow(int row) const {
+    if (!FOpen || row < 0 || row >= FTable.ViewWindowCount() || FTable.RecordNumber() == 0)
+        return 0;
+    return FTable.RecordNumber() - CurrentSlot() + row;
+}
+
+int TWordGrid::RowOfRecord(int record) const {
+    const int top = RecordOfRow(0);
+    if (top == 0 || record < top || record - top >= FTable.ViewWindowCount())
+        return -1;
+    return record - top;
+}
+
+QString TWordGrid::RecordDescription(int record) const {
+    if (FTable.State() == TableState::Inserting)
+        return {};
+    if (record == FTable.RecordNumber() && record > 0)
+        return CursorDescription();
+    const int row = RowOfRecord(record);
+    if (row < 0)
+        return {};
+    return QString::fromUtf8("%1, %2. szó, összesen %3")
+        .arg(WordToText(FTable.ViewWindowWord(row)), QString::number(record),
+             QString::number(FTable.CountRecords()));
+}
+
 QString TWordGrid::CursorDescription() const {
     if (!TableOpen())
         return QString::fromUtf8("Nincs betöltött szólista");
@@ -228,21 +390,33 @@ QString TWordGrid::CursorDescription() const {
              QString::number(FTable.CountRecords()));
 }
 
-// A screen reader, when one listens, hears of the cursor only when what it would say
-// has changed.
+// A screen reader follows the cursor as the focus moving from word to word, as in any
+// list; it hears of it only when what it would say has changed. (A change of the grid's
+// description would do, but Qt 6.4 sends a reference to the grid with it instead of its
+// text, which a screen reader cannot speak.)
 void TWordGrid::AnnounceCursor() {
-    if (!QAccessible::isActive())
+    if (!QAccessible::isActive() || !hasFocus() || !TableOpen() ||
+        FTable.State() != TableState::Browsing || FTable.RecordNumber() == 0)
         return;
     QString description = CursorDescription();
     if (description == FAnnounced)
         return;
     FAnnounced = std::move(description);
-    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    QAccessibleEvent event(this, QAccessible::Focus);
+    event.setChild(FTable.RecordNumber() - 1);
     QAccessible::updateAccessibility(&event);
+}
+
+// After a change of the list the places name other words.
+void TWordGrid::ForgetAccessibleWords() {
+    if (auto* face =
+            dynamic_cast<TWordGridAccessible*>(QAccessible::queryAccessibleInterface(this)))
+        face->Forget();
 }
 
 void TWordGrid::LayoutChanged() {
     FCellHeight = fontMetrics().height() + 3 + kLineWidth;
+    updateGeometry();
     FWindowSize = 0;
     UpdateRowCount();
     UpdateActive();
@@ -327,12 +501,41 @@ void TWordGrid::keyPressEvent(QKeyEvent* event) {
     const QString text = event->text();
     if (text.isEmpty() || event->key() == Qt::Key_Delete)
         return;
+    Guarded([&] { TypeCharacter(text.at(0)); });
+}
+
+void TWordGrid::TypeCharacter(QChar character) {
+    if (OnKeyPress)
+        OnKeyPress(character);
+    // The grid has no cell editor, so it has nothing to do with a character itself.
+}
+
+// What an input method commits is typed, letter by letter; what it is still composing is
+// not shown: the search box shows the letters once they are there.
+void TWordGrid::inputMethodEvent(QInputMethodEvent* event) {
+    event->accept();
+    const QString committed = event->commitString();
     Guarded([&] {
-        QChar key = text.at(0);
-        if (OnKeyPress)
-            OnKeyPress(key);
-        // The grid has no cell editor, so it has nothing to do with a character itself.
+        for (QChar character : committed)
+            TypeCharacter(character);
     });
+}
+
+QVariant TWordGrid::inputMethodQuery(Qt::InputMethodQuery query) const {
+    switch (query) {
+        case Qt::ImCursorRectangle:  // the input method's window stands by the current word
+            return QRect(viewport()->mapTo(this, WordRect(FCurrentRow).topLeft()),
+                         WordRect(FCurrentRow).size());
+        case Qt::ImHints:
+            return static_cast<int>(Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
+        default:
+            return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+QSize TWordGrid::minimumSizeHint() const {
+    const QSize base = QAbstractScrollArea::minimumSizeHint();
+    return {base.width(), std::max(base.height(), 2 * frameWidth() + FCellHeight)};
 }
 
 void TWordGrid::keyReleaseEvent(QKeyEvent* event) {
@@ -507,6 +710,8 @@ void TWordGrid::scrollContentsBy(int, int) {
 
 void TWordGrid::focusInEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusInEvent(event);
+    // Taking the focus, the list is announced with its description, the cursor's word.
+    FAnnounced = CursorDescription();
     Guarded([&] { viewport()->update(WordRect(FCurrentRow)); });
 }
 
@@ -565,25 +770,40 @@ void TWordGrid::paintEvent(QPaintEvent* event) {
 
 void TWordGrid::PaintRow(QPainter& painter, int row) const {
     const bool current = FOpen && row == FCurrentRow;
+    const QColor cellColour = palette().color(QPalette::Active, QPalette::Base);
+    const int top = row * RowPitch();
+    // The lines take one device pixel of the pixel between the cells; the rest of it, on a
+    // scaled screen, is the cells' colour.
+    painter.fillRect(QRect(0, top + FCellHeight, kColumnsRight, kLineWidth), cellColour);
+    painter.fillRect(QRect(kIndicatorWidth, top, kLineWidth, RowPitch()), cellColour);
+    painter.fillRect(QRect(kWordLeft + kWordColumnWidth, top, kLineWidth, RowPitch()), cellColour);
     PaintIndicatorCell(painter, row, current);
     PaintWordCell(painter, row, current);
-
-    const QColor cellColour = palette().color(QPalette::Active, QPalette::Base);
-    const QColor silver(192, 192, 192);
-    const QColor lines = cellColour == silver ? QColor(128, 128, 128) : silver;
-    const int top = row * RowPitch();
-    painter.fillRect(QRect(kWordLeft + kWordColumnWidth, top, kLineWidth, RowPitch()), lines);
-    painter.fillRect(QRect(kWordLeft, top + FCellHeight, kWordColumnWidth, kLineWidth), lines);
+    PaintLines(painter, row);
     if (viewport()->width() > kColumnsRight)
         painter.fillRect(QRect(kColumnsRight, top, viewport()->width() - kColumnsRight, RowPitch()),
                          cellColour);
 }
 
-// A raised button face, the glyph of the table's state on the current row, black lines.
+// Black lines around the indicator cell, silver ones around the word cell.
+void TWordGrid::PaintLines(QPainter& painter, int row) const {
+    const QColor cellColour = palette().color(QPalette::Active, QPalette::Base);
+    const QColor silver(192, 192, 192);
+    const QColor lines = cellColour == silver ? QColor(128, 128, 128) : silver;
+    const int top = row * RowPitch();
+    const int bottom = top + RowPitch();
+    const int lineY = top + FCellHeight;
+    const int rightLineX = kWordLeft + kWordColumnWidth;
+    FillDeviceRow(painter, 0, kIndicatorWidth + kLineWidth, lineY, Qt::black);
+    FillDeviceColumn(painter, kIndicatorWidth, top, bottom, Qt::black);
+    FillDeviceRow(painter, kWordLeft, rightLineX, lineY, lines);
+    FillDeviceColumn(painter, rightLineX, top, bottom, lines);
+}
+
+// A raised button face, the glyph of the table's state on the current row.
 void TWordGrid::PaintIndicatorCell(QPainter& painter, int row, bool current) const {
     const QPalette& colours = palette();
     const QRect indicator = IndicatorRect(row);
-    const int top = indicator.top();
     painter.fillRect(indicator, colours.color(QPalette::Active, QPalette::Button));
     if (current) {
         IndicatorGlyph glyph = IndicatorGlyph::DBGARROW;
@@ -596,16 +816,18 @@ void TWordGrid::PaintIndicatorCell(QPainter& painter, int row, bool current) con
         const int y = (2 * inner.top() + inner.height() - kGlyphHeight) / 2;
         painter.drawImage(x, y, GlyphImage(glyph));
     }
-    // Lines and dots are filled pixel rectangles: a pen's line straddles its coordinate and,
-    // on a scaled screen, would reach into the row above, which is not painted again.
+    // The bevel hugs the cell's edges: light on the first device pixel inside the top and
+    // left edges, dark on the last one inside the bottom and right edges.
     const QColor light = colours.color(QPalette::Active, QPalette::Light);
     const QColor dark = colours.color(QPalette::Active, QPalette::Dark);
-    painter.fillRect(QRect(indicator.left(), top, indicator.width(), 1), light);
-    painter.fillRect(QRect(indicator.left(), top, 1, indicator.height()), light);
-    painter.fillRect(QRect(indicator.left(), indicator.bottom(), indicator.width(), 1), dark);
-    painter.fillRect(QRect(indicator.right(), top, 1, indicator.height()), dark);
-    painter.fillRect(QRect(kIndicatorWidth, top, kLineWidth, RowPitch()), Qt::black);
-    painter.fillRect(QRect(0, top + FCellHeight, kIndicatorWidth, kLineWidth), Qt::black);
+    const int left = indicator.left();
+    const int right = left + indicator.width();
+    const int top = indicator.top();
+    const int bottom = top + indicator.height();
+    FillDeviceRow(painter, left, right, top, light);
+    FillDeviceColumn(painter, left, top, bottom, light);
+    FillDeviceRow(painter, left, right, bottom, dark, DeviceSide::Before);
+    FillDeviceColumn(painter, right, top, bottom, dark, DeviceSide::Before);
 }
 
 // Highlighted on the current row whether or not the grid has the focus; grey text while

@@ -67,6 +67,19 @@ class TWordGrid : public QAbstractScrollArea, public TableLink {
     // What a screen reader hears of the cursor: the current word, its place and the count
     // ("alma, 12. szó, összesen 345"), or the state when there is no word to tell.
     QString CursorDescription() const;
+    // The same for the word at a 1-based place of the current order, while the grid shows
+    // it; empty for a word out of view.
+    QString RecordDescription(int record) const;
+    // The viewport row that shows the word at a 1-based place; -1 when it is out of view.
+    int RowOfRecord(int record) const;
+    // The 1-based place of the word a row shows; 0 for a row without a word.
+    int RecordOfRow(int row) const;
+    // The words a screen reader may ask for: those of an open table.
+    int AccessibleWordCount() const;
+
+    // One row at least under the panels of the window.
+    QSize minimumSizeHint() const override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
     // Black pixels of a glyph, as the pixel tables give them.
     static bool GlyphPixel(IndicatorGlyph glyph, int x, int y);
@@ -78,6 +91,7 @@ class TWordGrid : public QAbstractScrollArea, public TableLink {
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
@@ -100,6 +114,8 @@ class TWordGrid : public QAbstractScrollArea, public TableLink {
     int BarPosition() const;
     void ScrollRows(int oldRow, int distance);
     void AnnounceCursor();
+    void ForgetAccessibleWords();
+    void TypeCharacter(QChar character);
 
     void KeyDown(const QKeyEvent& event);
     void DeleteWithQuestion();
@@ -111,6 +127,7 @@ class TWordGrid : public QAbstractScrollArea, public TableLink {
     void PaintRow(QPainter& painter, int row) const;
     void PaintIndicatorCell(QPainter& painter, int row, bool current) const;
     void PaintWordCell(QPainter& painter, int row, bool current) const;
+    void PaintLines(QPainter& painter, int row) const;
     void PaintFocusRect(QPainter& painter, const QRect& cell) const;
     static const QImage& GlyphImage(IndicatorGlyph glyph);
 

@@ -168,7 +168,8 @@ struct MessageLayout;
 // click or the Space bar on release.
 class TMessageForm : public QDialog {
   public:
-    TMessageForm(const QString& message, MessageType type, MessageButtons buttons);
+    // parent: the window the dialog stands over, nullptr for none.
+    TMessageForm(const QString& message, MessageType type, MessageButtons buttons, QWidget* parent);
 
     // The close box, the window menu and Alt+F4 all end here.
     void reject() override { done(mrCancel); }
@@ -243,9 +244,10 @@ MessageLayout LayOut(const QString& message, MessageButtons buttons, const QFont
     return layout;
 }
 
-TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButtons buttons)
-    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                           Qt::MSWindowsFixedSizeDialogHint),
+TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButtons buttons,
+                           QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
       FMessage(message) {
     setObjectName(QStringLiteral("TMessageForm"));
     const bool warning = type == MessageType::Warning;
@@ -447,7 +449,8 @@ int ShowMessageDialog(const QString& message, MessageType type, MessageButtons b
     }
     int result = 0;
     {
-        TMessageForm form(message, type, buttons);
+        // Owned by the window it blocks, so that the desktop keeps it above that window.
+        TMessageForm form(message, type, buttons, previous ? previous->window() : nullptr);
         result = form.exec();
     }
     // Without a window manager nobody else gives the focus back.

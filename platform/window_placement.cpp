@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
 #include <QWidget>
@@ -18,9 +17,15 @@ namespace {
 QMargins lastFrame;
 
 // The frame around the window, once the window manager has framed it.
-QMargins FrameOf(const QWidget* window) {
+QMargins ReportedFrame(const QWidget* window) {
     const QWindow* handle = window->windowHandle();
     return handle != nullptr ? handle->frameMargins() : QMargins();
+}
+
+FrameReader frameReader = ReportedFrame;
+
+QMargins FrameOf(const QWidget* window) {
+    return frameReader(window);
 }
 
 QMargins EstimatedFrame(const QWidget* window) {
@@ -39,19 +44,16 @@ QMargins EstimatedFrame(const QWidget* window) {
     return lastFrame;
 }
 
-// Places the frame's corner at the centred point. Under X11 the window manager puts the
-// frame's corner where the window was asked to go (north-west gravity), while QWidget::move
-// adds the frame once more as soon as it is known, so there the point is passed on as the
-// window's own position. Elsewhere the toolkit places the frame itself.
+// Places the frame's corner at the centred point by placing the window inside it. The
+// window's own position is what every platform takes alike: under X11 Qt asks for static
+// gravity, so the window manager puts the window itself, not its frame, where it was
+// asked to go.
 void MoveCentred(QWidget* window, const QRect& area, const QMargins& frame) {
     const QSize outer =
         window->size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
     const QPoint corner(area.x() + std::max(0, (area.width() - outer.width()) / 2),
                         area.y() + std::max(0, (area.height() - outer.height()) / 2));
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
-        window->setGeometry(QRect(corner, window->size()));
-    else
-        window->move(corner);
+    window->setGeometry(QRect(corner + QPoint(frame.left(), frame.top()), window->size()));
 }
 
 // Centres the window once more when the frame it really got differs from the estimate.
@@ -95,6 +97,10 @@ class FrameWatcher : public QObject {
 };
 
 }  // namespace
+
+void SetFrameReader(FrameReader reader) {
+    frameReader = reader != nullptr ? reader : ReportedFrame;
+}
 
 void CentreOnScreen(QWidget* window, const QScreen* screen) {
     if (window == nullptr || screen == nullptr)

@@ -34,8 +34,10 @@ class DirectoryItemDelegate : public QStyledItemDelegate {
             style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
         const int left = opt.rect.left() + 2 + 4 * index.data(LevelRole).toInt();
         const QPixmap& icon =
-            PickerIconPixmap(static_cast<PickerIcon>(index.data(IconRole).toInt()));
-        const int iconTop = opt.rect.top() + (opt.rect.height() - icon.height()) / 2;
+            PickerIconPixmap(static_cast<PickerIcon>(index.data(IconRole).toInt()),
+                             painter->device()->devicePixelRatio());
+        const int iconHeight = qRound(icon.deviceIndependentSize().height());
+        const int iconTop = opt.rect.top() + (opt.rect.height() - iconHeight) / 2;
         painter->drawPixmap(left, iconTop, icon);
         const bool selected = opt.state & QStyle::State_Selected;
         painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));

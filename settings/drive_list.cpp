@@ -97,7 +97,7 @@ TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
 }
 
 void TDriveComboBox::AddVolume(int index, const PickerVolume& volume) {
-    insertItem(index, QIcon(PickerIconPixmap(volume.Icon)), volume.Text, volume.Root);
+    insertItem(index, PickerIconSet(volume.Icon), volume.Text, volume.Root);
 }
 
 void TDriveComboBox::SelectVolumeOf(const QString& dir) {

@@ -1,5 +1,6 @@
 #include "settings/picker_icons.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <map>
@@ -91,8 +92,11 @@ void DrawRam(QPainter& p) {
     }
 }
 
-QPixmap Draw(PickerIcon kind) {
-    QPixmap pixmap(Size, Size);
+// Drawn at the device pixels of the screen: a picture drawn at 16 x 16 and scaled up
+// would be soft at 1.5 and 2.
+QPixmap Draw(PickerIcon kind, qreal devicePixelRatio) {
+    QPixmap pixmap(QSize(Size, Size) * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -127,13 +131,23 @@ QPixmap Draw(PickerIcon kind) {
 
 }  // namespace
 
-const QPixmap& PickerIconPixmap(PickerIcon kind) {
+const QPixmap& PickerIconPixmap(PickerIcon kind, qreal devicePixelRatio) {
     // Never destroyed: a pixmap must not outlive the application object, and statics do.
-    static auto* cache = new std::map<PickerIcon, QPixmap>;
-    auto found = cache->find(kind);
+    static auto* cache = new std::map<std::pair<PickerIcon, qreal>, QPixmap>;
+    const auto key = std::make_pair(kind, devicePixelRatio);
+    auto found = cache->find(key);
     if (found == cache->end())
-        found = cache->emplace(kind, Draw(kind)).first;
+        found = cache->emplace(key, Draw(kind, devicePixelRatio)).first;
     return found->second;
+}
+
+QIcon PickerIconSet(PickerIcon kind) {
+    QIcon icon;
+    for (const qreal ratio : {1.0, 1.25, 1.5, 2.0, 3.0})
+        icon.addPixmap(PickerIconPixmap(kind, ratio));
+    const qreal screen = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
+    icon.addPixmap(PickerIconPixmap(kind, screen));
+    return icon;
 }
 
 }  // namespace kormoszi

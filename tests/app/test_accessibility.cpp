@@ -5,6 +5,9 @@
 
 #include "support/text.h"
 
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
@@ -54,6 +57,66 @@ void ExpectNamedFocusStops(QWidget* window) {
 
 using testing::ShownEditor;
 
+// What the platform's screen-reader bridge is told while an object lives, as if a screen
+// reader listened: Qt's own hook, as Qt's own tests use it.
+class Announcements {
+  public:
+    struct Said {
+        QAccessible::Role Role;
+        std::string Name;
+        std::string Description;
+        bool Focused;
+    };
+
+    Announcements() {
+        Instance = this;
+        Bridge()->setActive(true);
+        QAccessible::installUpdateHandler(&Record);
+    }
+    ~Announcements() {
+        QAccessible::installUpdateHandler(nullptr);
+        Bridge()->setActive(false);
+        Instance = nullptr;
+    }
+    // What got the focus since the last call, in order.
+    std::vector<Said> TakeFocus() {
+        std::vector<Said> focus;
+        focus.swap(FFocus);
+        return focus;
+    }
+    std::vector<std::string> TakeFocusNames() {
+        std::vector<std::string> names;
+        for (const Said& said : TakeFocus())
+            names.push_back(said.Name);
+        return names;
+    }
+    // Changes of the focused control's description: a screen reader speaks them.
+    int DescriptionChanges = 0;
+
+  private:
+    static QPlatformAccessibility* Bridge() {
+        return QGuiApplicationPrivate::platformIntegration()->accessibility();
+    }
+    static void Record(QAccessibleEvent* event) {
+        QAccessibleInterface* face = event->accessibleInterface();
+        if (Instance == nullptr || face == nullptr)
+            return;
+        Instance->DescriptionChanges +=
+            event->type() == QAccessible::DescriptionChanged && face->state().focused;
+        if (event->type() == QAccessible::Focus)
+            Instance->FFocus.push_back({face->role(), face->text(QAccessible::Name).toStdString(),
+                                        face->text(QAccessible::Description).toStdString(),
+                                        face->state().focused != 0});
+    }
+    static inline Announcements* Instance = nullptr;
+    std::vector<Said> FFocus;
+};
+
+QAccessible::Role Role(QObject* object) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(object);
+    return face != nullptr ? face->role() : QAccessible::NoRole;
+}
+
 TEST(AccessibilityTest, EveryControlOfTheWindowHasAHungarianNameAndDescription) {
     TfrmMain w;
     QWidget* controls[] = {&w, w.rgSzam, w.sMod, w.eSzo, w.gSzo, w.lDarab, w.btPath, w.btExit};
@@ -102,7 +165,10 @@ TEST_F(ShownEditor, GridAndFrameTellTheCursorAndWhetherAWordIsInsertedOrChanged)
     EXPECT_EQ(Description(grid), "cod, 3. szó, összesen 3");
 
     QTest::keyClick(grid, Qt::Key_Home);
-    AnswerNextDialog(Qt::Key_I);
+    OnNextDialog([&](QWidget* question) {
+        EXPECT_EQ(question->parentWidget(), Window.get()) << "the question belongs to the window";
+        QTest::keyClick(question, Qt::Key_I);
+    });
     QTest::keyClick(grid, Qt::Key_Delete);
     EXPECT_EQ(Description(grid), "cél, 1. szó, összesen 2");
 }
@@ -135,6 +201,55 @@ TEST(AccessibilityTest, DialogsNameTheirControlsAndTellTheQuestion) {
     QDir::setCurrent(before);
 }
 
+// A screen reader follows the keyboard: each move in the list is the focus going to the
+// word under the cursor, which tells its place; Tab, INSERT and F2 move the focus
+// straight to their control, INSERT and F2 without passing "Kilépés" on the way.
+TEST_F(ShownEditor, EveryMoveOfTheFocusIsAnnounced) {
+    GameDir dir({{3, {"dob", "c\xE9l", "bab"}}});
+    Show(dir);
+    // The window is a window, its panels are no windows of their own.
+    EXPECT_EQ(Role(Window.get()), QAccessible::Window);
+    EXPECT_NE(Role(Window->Panel1), QAccessible::Border);
+    EXPECT_NE(Role(Window->Panel2), QAccessible::Border);
+    QWidget* grid = Window->gSzo;
+    Announcements said;
+
+    QTest::keyClick(grid, Qt::Key_Down);
+    const std::vector<Announcements::Said> focus = said.TakeFocus();
+    ASSERT_EQ(focus.size(), 1u);
+    EXPECT_EQ(focus[0].Role, QAccessible::ListItem);
+    EXPECT_EQ(focus[0].Name, "cél, 2. szó, összesen 3");
+    EXPECT_TRUE(focus[0].Focused);
+    QTest::keyClick(grid, Qt::Key_Down);
+    QTest::keyClick(grid, Qt::Key_Down);  // at the end: nothing moves, nothing is said
+    QTest::keyClick(grid, Qt::Key_Home);
+    EXPECT_EQ(said.TakeFocusNames(),
+              (std::vector<std::string>{"dob, 3. szó, összesen 3", "bab, 1. szó, összesen 3"}));
+
+    QTest::keyClick(grid, Qt::Key_Tab);
+    EXPECT_EQ(said.TakeFocusNames(), std::vector<std::string>{"Kilépés"});
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(said.TakeFocusNames(), std::vector<std::string>{"Szólista"});
+
+    QTest::keyClick(grid, Qt::Key_Insert);
+    std::vector<Announcements::Said> toSearchBox = said.TakeFocus();
+    ASSERT_EQ(toSearchBox.size(), 1u);
+    EXPECT_EQ(toSearchBox[0].Name, "Keresett szó");
+    EXPECT_EQ(toSearchBox[0].Description, "Az új szó: Enter felveszi a listába, Esc elveti");
+    QTest::keyClick(Window->eSzo, Qt::Key_Escape);
+    EXPECT_EQ(said.TakeFocusNames(), std::vector<std::string>{"Szólista"});
+
+    QTest::keyClick(grid, Qt::Key_F2);
+    toSearchBox = said.TakeFocus();
+    ASSERT_EQ(toSearchBox.size(), 1u);
+    EXPECT_EQ(toSearchBox[0].Name, "Keresett szó");
+    EXPECT_EQ(toSearchBox[0].Description,
+              "A módosított szó: Enter elfogadja, Esc elveti a módosítást");
+    // Qt 6.4 sends a changed description as a reference, which a screen reader cannot
+    // speak: nothing that has the focus says anything that way.
+    EXPECT_EQ(said.DescriptionChanges, 0);
+}
+
 // Tab to "Útvonal", Space, the arrows and Space in the directory list, Enter: a new game
 // directory without touching the mouse.
 TEST_F(ShownEditor, TheGameDirectoryIsChosenFromTheKeyboardAlone) {
@@ -153,6 +268,7 @@ TEST_F(ShownEditor, TheGameDirectoryIsChosenFromTheKeyboardAlone) {
 
     QString opened;
     OnNextDialog([&](QWidget* picker) {
+        EXPECT_EQ(picker->parentWidget(), Window.get()) << "the picker belongs to the window";
         auto* list = picker->findChild<TDirectoryListBox*>();
         // The dialog takes the keyboard once it is active, which a slow run sees later.
         const bool ready = list != nullptr && QTest::qWaitForWindowActive(picker) &&
@@ -175,9 +291,10 @@ TEST_F(ShownEditor, TheGameDirectoryIsChosenFromTheKeyboardAlone) {
     QDir::setCurrent(before);
 }
 
-// Rows are painted one by one as the cursor moves: on a screen scaled by two, nothing of
-// a row may reach into the line above it, which is not painted again.
-TEST(HighDpiTest, AScaledGridPaintsEveryRowInsideItsOwnPlace) {
+// The grid's lines are one device pixel thick at every scale, and each row is painted
+// inside its own place: rows are painted one by one as the cursor moves, and a row that
+// reached into the line above it would wipe that line out.
+TEST(HighDpiTest, GridLinesAreOneDevicePixelAtEveryScale) {
     WordTable table;
     testing::FillNumbered(table, 7);  // a000 ... a006
     TWordGrid grid(table);
@@ -189,25 +306,56 @@ TEST(HighDpiTest, AScaledGridPaintsEveryRowInsideItsOwnPlace) {
     grid.setFocus();
     table.MoveBy(3);
 
-    constexpr int kScale = 2;
-    QImage image(grid.viewport()->size() * kScale, QImage::Format_RGB32);
-    image.setDevicePixelRatio(kScale);
-    grid.viewport()->render(&image);
-
     const QColor base = grid.palette().color(QPalette::Active, QPalette::Base);
     const QColor silver(192, 192, 192);
     const QColor line = base == silver ? QColor(128, 128, 128) : silver;
+    const QColor black(Qt::black);
     const int wordLeft = TWordGrid::kIndicatorWidth + TWordGrid::kLineWidth;
-    for (int row = 0; row < grid.RowCount(); ++row) {
-        const int lineY = grid.RowRect(row).top() + grid.CellHeight();
-        for (int y = lineY * kScale; y < (lineY + 1) * kScale; ++y) {
-            int wrong = 0;
-            for (int x = 0; x < TWordGrid::kIndicatorWidth * kScale; ++x)
-                wrong += image.pixelColor(x, y) != QColor(Qt::black);
-            for (int x = wordLeft * kScale; x < (wordLeft + TWordGrid::kWordColumnWidth) * kScale;
-                 ++x)
-                wrong += image.pixelColor(x, y) != line;
-            EXPECT_EQ(wrong, 0) << "line under row " << row << ", device row " << y;
+    const int wordRight = wordLeft + TWordGrid::kWordColumnWidth;
+    for (const qreal scale : {1.0, 1.25, 1.5, 2.0}) {
+        QImage image((QSizeF(grid.viewport()->size()) * scale).toSize(), QImage::Format_RGB32);
+        image.setDevicePixelRatio(scale);
+        grid.viewport()->render(&image);
+        const auto device = [scale](int logical) { return qRound(logical * scale); };
+        // Device rows (columns) wholly in one colour between two device positions.
+        const auto fullRows = [&](int from, int to, int left, int right, const QColor& colour) {
+            int rows = 0;
+            for (int y = from; y < to; ++y) {
+                bool whole = true;
+                for (int x = left; x < right && whole; ++x)
+                    whole = image.pixelColor(x, y) == colour;
+                rows += whole;
+            }
+            return rows;
+        };
+        const auto fullColumns = [&](int from, int to, int top, int bottom, const QColor& colour) {
+            int columns = 0;
+            for (int x = from; x < to; ++x) {
+                bool whole = true;
+                for (int y = top; y < bottom && whole; ++y)
+                    whole = image.pixelColor(x, y) == colour;
+                columns += whole;
+            }
+            return columns;
+        };
+        for (int row = 0; row < grid.RowCount(); ++row) {
+            const int top = grid.RowRect(row).top();
+            const int lineY = top + grid.CellHeight();
+            // Around the line: from inside the cell above to inside the cell below.
+            const int from = device(lineY) - 2, to = device(lineY + 1) + 2;
+            EXPECT_EQ(fullRows(from, to, device(wordLeft) + 1, device(wordRight) - 1, line), 1)
+                << "scale " << scale << ", line under row " << row;
+            EXPECT_EQ(fullRows(from, to, 0, device(TWordGrid::kIndicatorWidth), black), 1)
+                << "scale " << scale << ", indicator line under row " << row;
+            const int cellTop = device(top) + 1, cellBottom = device(lineY) - 1;
+            EXPECT_EQ(fullColumns(device(wordRight) - 2, device(wordRight + 1) + 2, cellTop,
+                                  cellBottom, line),
+                      1)
+                << "scale " << scale << ", right line of row " << row;
+            EXPECT_EQ(fullColumns(device(TWordGrid::kIndicatorWidth) - 1, device(wordLeft) + 2,
+                                  cellTop, cellBottom, black),
+                      1)
+                << "scale " << scale << ", indicator line of row " << row;
         }
     }
 }

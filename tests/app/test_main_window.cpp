@@ -5,6 +5,7 @@
 #include "app/app_test_support.h"
 #include "app/single_instance.h"
 #include "platform/test_file_helpers.h"
+#include "platform/window_placement.h"
 #include "support/text.h"
 
 #include <pwd.h>
@@ -139,6 +140,54 @@ TEST(MainWindowTest, ShownCentredOnTheScreen) {
     const QPoint screenCentre = w.screen()->geometry().center();
     const QPoint windowCentre = w.frameGeometry().center();
     EXPECT_LE((screenCentre - windowCentre).manhattanLength(), 2);
+}
+
+// A window manager frames the window only after it is shown (openbox: 1 pixel at the
+// sides, 20 above, 5 below); the frame, not the window inside it, ends up centred.
+TEST(MainWindowTest, CentredWithTheFrameTheWindowManagerReportsLater) {
+    static bool framed = false;
+    framed = false;
+    kormoszi::SetFrameReader(
+        [](const QWidget*) { return framed ? QMargins(1, 20, 1, 5) : QMargins(); });
+    TfrmMain w;
+    w.show();
+    framed = true;
+    w.update();
+    QCoreApplication::processEvents();
+    kormoszi::SetFrameReader(nullptr);
+    const QRect screen = w.screen()->geometry();
+    const QRect frame = w.geometry().adjusted(-1, -20, 1, 5);
+    EXPECT_EQ(frame.topLeft(),
+              QPoint((screen.width() - frame.width()) / 2, (screen.height() - frame.height()) / 2));
+}
+
+// Shrunk as far as it goes, the window still shows both panels whole and a row of words.
+TEST(MainWindowTest, TheSmallestWindowHoldsBothPanelsAndARow) {
+    TfrmMain w;
+    Fill(w.mSzavak, 20);
+    ShowActive(w);
+    w.resize(100, 248);
+    QCoreApplication::processEvents();
+    for (QWidget* panel : {w.Panel1, w.Panel2}) {
+        EXPECT_TRUE(w.rect().contains(panel->geometry())) << panel->objectName().toStdString();
+        for (QWidget* control : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            EXPECT_TRUE(panel->rect().contains(control->geometry()))
+                << control->objectName().toStdString();
+    }
+    EXPECT_GE(w.gSzo->viewport()->height(), w.gSzo->CellHeight());
+}
+
+// Enter presses a focused button of the window, as Space does.
+TEST(MainWindowTest, EnterPressesTheFocusedButton) {
+    TfrmMain w;
+    ShowActive(w);
+    for (QPushButton* button : {w.btExit, w.btPath}) {
+        button->setFocus();
+        kormoszi::testing::DialogAnswer answer(Qt::Key_Escape);  // the window stays
+        QTest::keyClick(button, Qt::Key_Return);
+        EXPECT_TRUE(answer.Shown) << button->objectName().toStdString();
+        EXPECT_TRUE(w.isVisible());
+    }
 }
 
 TEST(MainWindowTest, KeyboardOrderRunsGridButtonsSelectorSearchBox) {

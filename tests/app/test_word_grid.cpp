@@ -5,6 +5,7 @@
 #include "app/app_test_support.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
@@ -560,6 +561,15 @@ TEST_F(WordGridTest, KeysReachTheWindowHandlersAtTheirPlaces) {
     // An accented letter arrives as itself.
     QTest::sendKeyEvent(QTest::Click, FGrid, Qt::Key_unknown, QString::fromUtf8("ő"),
                         Qt::NoModifier);
+    // A dead key types nothing; the letter composed with it, like one an input method
+    // commits, comes as an input-method event, which the grid asks for.
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QApplication::sendEvent(FGrid, &query);
+    EXPECT_TRUE(query.value(Qt::ImEnabled).toBool());
+    QTest::sendKeyEvent(QTest::Click, FGrid, Qt::Key_Dead_Doubleacute, QString(), Qt::NoModifier);
+    QInputMethodEvent composed;
+    composed.setCommitString(QString::fromUtf8("ő"));
+    QApplication::sendEvent(FGrid, &composed);
 
     const std::vector<std::string> expected = {
         "up " + std::to_string(Qt::Key_Down) + " at 2",
@@ -572,6 +582,8 @@ TEST_F(WordGridTest, KeysReachTheWindowHandlersAtTheirPlaces) {
         "up " + std::to_string(Qt::Key_Down) + " at 12",
         "press ő at 12",
         "up " + std::to_string(Qt::Key_unknown) + " at 12",
+        "up " + std::to_string(Qt::Key_Dead_Doubleacute) + " at 12",
+        "press ő at 12",
     };
     EXPECT_EQ(calls, expected);
 }

@@ -26,6 +26,7 @@
 #include "qstring_print.h"
 #include "settings/directory_picker.h"
 #include "settings/path_label.h"
+#include "settings/picker_icons.h"
 #include "settings/working_directory.h"
 
 using kormoszi::DirectoryPicker;
@@ -425,6 +426,26 @@ TEST_F(DirectoryPickerTest, DirectoryWithoutAListedVolumeOpensUnderTheRoot) {
         code = error.Code();
     }
     EXPECT_EQ(code, 1005);
+}
+
+// The folders and drives are drawn at the screen's device pixels, not scaled up from
+// 16 x 16: at 2 the picture has edges finer than its logical pixels.
+TEST(PickerIcons, DrawnAtTheDevicePixelRatio) {
+    for (const qreal ratio : {1.25, 1.5, 2.0}) {
+        const QPixmap& icon = kormoszi::PickerIconPixmap(kormoszi::PickerIcon::ClosedFolder, ratio);
+        EXPECT_EQ(icon.deviceIndependentSize(), QSizeF(16, 16)) << ratio;
+        EXPECT_EQ(icon.size(), (QSizeF(16, 16) * ratio).toSize()) << ratio;
+    }
+    const QImage image =
+        kormoszi::PickerIconPixmap(kormoszi::PickerIcon::ClosedFolder, 2.0).toImage();
+    int finer = 0;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2)
+            finer += image.pixel(x, y) != image.pixel(x + 1, y) ||
+                     image.pixel(x, y) != image.pixel(x, y + 1);
+    EXPECT_GT(finer, 0);
+    EXPECT_FALSE(
+        kormoszi::PickerIconSet(kormoszi::PickerIcon::Hard).pixmap(QSize(16, 16), 2.0).isNull());
 }
 
 }  // namespace
