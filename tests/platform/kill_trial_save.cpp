@@ -7,8 +7,14 @@
 //   kill_trial_save check FILE WORDS                load FILE (which rolls back an
 //                                                   interrupted rewrite) and print old,
 //                                                   new or neither
+//   kill_trial_save interrupt FILE WORDS old|new    leave what a rewrite in place killed
+//                                                   half-way leaves: FILE's content in a
+//                                                   journal, the list's first half over it
 // Exit status 0 when it worked, 1 with the file error on stderr when not.
 
+#include <sys/stat.h>
+
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +22,7 @@
 #include <string>
 
 #include "platform/file_access.h"
+#include "platform/rollback_journal.h"
 
 namespace {
 
@@ -72,6 +79,19 @@ int Run(int argc, char** argv) {
         std::ofstream(name, std::ios::binary | std::ios::trunc) << list;
         return 0;
     }
+    if (mode == "interrupt" && argc == 5) {
+        const std::string old = Load(name);
+        struct stat st {};
+        kormoszi::RollbackJournal journal;
+        char real[PATH_MAX];
+        if (::stat(name.c_str(), &st) != 0 || ::realpath(name.c_str(), real) == nullptr ||
+            journal.Write(real, st.st_ino, old) != 0)
+            return 1;
+        std::fstream file(name, std::ios::binary | std::ios::in | std::ios::out);
+        file.write(list.data(), static_cast<std::streamsize>(list.size() / 2));
+        file.flush();
+        std::_Exit(file ? 0 : 1);  // the journal stays, as after a kill
+    }
     if (mode == "save" && argc == 6) {
         std::ofstream(argv[5]) << "saving" << std::endl;
         Save(name, list);
@@ -84,7 +104,8 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s make|save|check FILE WORDS [old|new [READY]]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s make|save|check|interrupt FILE WORDS [old|new [READY]]\n",
+                     argv[0]);
         return 2;
     }
     try {
