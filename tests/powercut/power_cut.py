@@ -33,6 +33,7 @@ import argparse
 import itertools
 import os
 import shutil
+import signal
 import stat
 import subprocess
 import sys
@@ -352,8 +353,8 @@ def Clear(path):
 class Road:
     """One recorded save and the place where its states are built."""
 
-    def __init__(self, args, name, scratch, setup, warm_up=False, no_tmpfile=False):
-        self.args, self.name = args, name
+    def __init__(self, args, name, words, scratch, setup, warm_up=False, no_tmpfile=False):
+        self.args, self.name, self.words = args, name, str(words)
         self.base = os.path.join(scratch, name)
         self.game, self.state = os.path.join(self.base, "game"), os.path.join(self.base, "state")
         self.keep = os.path.join(self.base, "keep")
@@ -362,7 +363,7 @@ class Road:
         os.chmod(self.base, 0o755)
         self.file = os.path.join(self.game, "len7.txt")
         self.env = dict(os.environ, XDG_STATE_HOME=self.state)
-        self.Run(["make", self.file, str(args.words), "old"], user=False)
+        self.Run(["make", self.file, self.words, "old"], user=False)
         self.names, self.user = setup(self)
         if warm_up:  # a later save: the state directory as the earlier saves left it
             self.Save("new")
@@ -375,7 +376,7 @@ class Road:
                               **kw)
 
     def Save(self, words):
-        done = self.Run(["save", self.file, str(self.args.words), words, os.devnull])
+        done = self.Run(["save", self.file, self.words, words, os.devnull])
         if done.returncode != 0:
             raise SystemExit(f"{self.name}: the save fails already without a cut: "
                              f"{done.stderr.decode(errors='replace').strip()}")
@@ -393,7 +394,7 @@ class Road:
                            "ASAN_OPTIONS", ""))
             if no_tmpfile:
                 env["POWERCUT_NO_TMPFILE"] = "1"
-            done = self.Run(["save", self.file, str(self.args.words), "new", os.devnull],
+            done = self.Run(["save", self.file, self.words, "new", os.devnull],
                             env=env, pass_fds=(log.fileno(),))
         if done.returncode != 0:
             raise SystemExit(f"{self.name}: the recorded save failed: "
@@ -476,7 +477,7 @@ class Road:
         """Builds the state, runs the next load and the next save; returns the faults."""
         self.Build(tree)
         faults = []
-        words = str(self.args.words)
+        words = self.words
         load = self.Run(["check", self.file, words])
         found = load.stdout.decode(errors="replace").strip()
         wanted = ("new",) if final else ("old", "new")
@@ -516,10 +517,14 @@ class Road:
 
 
     def Words(self, content):
+        if not content:
+            return "empty"
         if content in (self.old, self.new):
             return "old" if content == self.old else "new"
         for first, then in ((self.new, self.old), (self.old, self.new)):
             cut = len(os.path.commonprefix([content, first]))
+            if cut == len(content):
+                return f"the first {cut} bytes of the {'new' if first is self.new else 'old'}"
             if 0 < cut and content[cut:] == then[cut:len(content)]:
                 return (f"{'new' if first is self.new else 'old'} to byte {cut}, then "
                         f"{'old' if first is self.new else 'new'} ({len(content)} bytes)")
@@ -572,26 +577,32 @@ def NoNewFile(road):
     return ["len7.txt"], []
 
 
+# The unnamed temporary file of the ordinary road has no name until it is whole; only the
+# named one shows its torn states, and so that road writes more sectors.
 ROADS = [
-    ("ordinary", [("unnamed temporary file", Ordinary, {}),
+    ("ordinary", 15000, [("unnamed temporary file", Ordinary, {}),
                   ("named temporary file", Ordinary, {"no_tmpfile": True})]),
-    ("hard-linked", [("first save", HardLinked, {}),
+    ("hard-linked", 3000, [("first save", HardLinked, {}),
                      ("later save", HardLinked, {"warm_up": True})]),
-    ("no-new-file", [("first save", NoNewFile, {}),
+    ("no-new-file", 3000, [("first save", NoNewFile, {}),
                      ("later save", NoNewFile, {"warm_up": True})]),
 ]
 
 
-def CheckRoad(args, scratch, road_name, saves):
+def CheckRoad(args, scratch, road_name, words, saves):
     checked = lost = left = failed_saves = points_run = 0
     bounded = False
     shown = 0
     for number, (label, setup, options) in enumerate(saves):
-        road = Road(args, f"{road_name}-{number}", scratch, setup, **options)
+        road = Road(args, f"{road_name}-{number}", words, scratch, setup, **options)
         replay = road.replay
         if replay.unmodelled:
             print(f"{road_name}: the save used {', '.join(replay.unmodelled)}, which this "
                   "model does not replay", file=sys.stderr)
+            return None
+        if not any(c.kind == "write" for c in replay.changes):
+            print(f"{road_name}: the recorder logged no write of the save: not preloaded?",
+                  file=sys.stderr)
             return None
         total = len(replay.changes)
         points = [(count, *replay.States(count)) for count in range(total + 1)]
@@ -618,7 +629,7 @@ def CheckRoad(args, scratch, road_name, saves):
                           f"{'; '.join(text for _, text in faults)}\n"
                           f"    state: {road.Describe(tree)}", file=sys.stderr)
     line = (f"{road_name}: {checked} states checked, {lost} lost or mixed, {left} left files"
-            f" ({len(saves)} saves, {points_run} cuts")
+            f" ({len(saves)} saves of {words} words, {points_run} cuts")
     if failed_saves:
         line += f", {failed_saves} next saves failed"
     if bounded:
@@ -634,11 +645,9 @@ def main():
     parser.add_argument("--words", type=int, default=None)
     parser.add_argument("--sample", action="store_true",
                         help="three cuts per save on a short list, as the test suite does")
-    parser.add_argument("--road", action="append", choices=[r for r, _ in ROADS])
+    parser.add_argument("--road", action="append", choices=[r for r, _, _ in ROADS])
     parser.add_argument("--show", type=int, default=5, help="failing states to describe")
     args = parser.parse_args()
-    if args.words is None:
-        args.words = 300 if args.sample else 15000
     args.worker = os.path.realpath(args.worker)
     args.recorder = os.path.realpath(args.recorder)
     for path in (args.worker, args.recorder):
@@ -652,20 +661,22 @@ def main():
     os.chmod(scratch, 0o755)
     start = time.monotonic()
     results = []
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # still clears the scratch tree
     try:
-        for road_name, saves in ROADS:
+        for road_name, words, saves in ROADS:
             if args.road and road_name not in args.road:
                 continue
             if road_name == "no-new-file" and os.geteuid() == 0 and not shutil.which("setpriv"):
                 print(f"{road_name}: skipped, no setpriv to drop root")
                 continue
-            results.append(CheckRoad(args, scratch, road_name, saves))
+            words = args.words or (300 if args.sample else words)
+            results.append(CheckRoad(args, scratch, road_name, words, saves))
     finally:
         for dirpath, dirnames, _ in os.walk(scratch):
             for d in dirnames:
                 os.chmod(os.path.join(dirpath, d), 0o755)
         shutil.rmtree(scratch, ignore_errors=True)
-    print(f"power cuts: {args.words} words, {time.monotonic() - start:.1f} s")
+    print(f"power cuts: {time.monotonic() - start:.1f} s")
     if not results:
         return 77
     return 0 if all(results) else 1
