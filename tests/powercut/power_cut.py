@@ -21,7 +21,8 @@ What the disk keeps after a cut, by this model:
   change that made that name, and an rmdir keeps every earlier change inside the removed
   directory (it was empty when removed). A rename counts as kept by an fsync of either of
   its directories. fsync of a file keeps no name of it; fsync of a directory keeps no
-  content of its files; sync keeps everything;
+  content of its files; sync keeps everything. What a new directory holds is lost with
+  it when its own name is lost;
 - permission bits and owners as last set (they decide only who may open a file).
 
 States are built where the save ran, so that paths stay the same, and a file that was
@@ -41,7 +42,7 @@ import tempfile
 import time
 
 SECTOR = 512
-STATE_LIMIT = 20000  # states of one crash point; past this the enumeration stops, counted
+STATE_LIMIT = 20000  # file contents tried per set of kept entry changes at one cut
 
 
 class Node:
@@ -106,18 +107,16 @@ class Replay:
         self.nodes = {n.ino: n for n in AllNodes(roots)}  # the node an inode is now
         self.changes = []
         self.unmodelled = []
-        self.calls = 0
         setter = {}  # (directory serial, name) -> the entry change that set it last
         inside = {}  # directory serial -> entry changes inside it
         for line in log_lines:
             fields = line.split()
             if not fields:
                 continue
-            self.calls += 1
             tag, args = fields[0], fields[1:]
             index = len(self.changes)
             change = None
-            if tag in "CM":
+            if tag in ("C", "M"):
                 directory = self.Node(args[0])
                 node = Node("f" if tag == "C" else "d", int(args[2]), int(args[3], 8),
                             int(args[4]), int(args[5]))
@@ -128,14 +127,15 @@ class Replay:
                 self.nodes[node.ino] = node
             elif tag == "L":
                 change = Change(index, "enter", dir=self.Node(args[0]), name=Name(args[1]),
-                                node=self.Node(args[2]))
-            elif tag in "UR":
+                                node=self.Node(args[2], "f"))
+            elif tag in ("U", "R"):
                 change = Change(index, "remove", dir=self.Node(args[0]), name=Name(args[1]),
-                                node=self.Node(args[2]), rmdir=tag == "R")
+                                node=self.Node(args[2], "d" if tag == "R" else "f"),
+                                rmdir=tag == "R")
             elif tag == "N":
                 change = Change(index, "rename", dir=self.Node(args[0]), name=Name(args[1]),
                                 dir2=self.Node(args[2]), name2=Name(args[3]),
-                                node=self.Node(args[4]))
+                                node=self.Node(args[4], "f"))
             elif tag == "W":
                 node = self.nodes.get(int(args[0]))
                 if node is not None:
@@ -171,10 +171,10 @@ class Replay:
                     inside.setdefault(directory.serial, set()).add(index)
             self.changes.append(change)
 
-    def Node(self, ino):
+    def Node(self, ino, kind="d"):
         ino = int(ino)
-        if ino not in self.nodes:  # a directory made before the snapshot's roots
-            self.nodes[ino] = Node("d", ino, 0o755, 0, 0)
+        if ino not in self.nodes:  # one outside the snapshot, such as the roots' parent
+            self.nodes[ino] = Node(kind, ino, 0o755, 0, 0)
         return self.nodes[ino]
 
     @staticmethod
