@@ -185,8 +185,14 @@ class TMessageForm : public QDialog {
         int Accelerator;
     };
 
+    struct KeyAction {
+        enum Kind { None, Swallow, Answer, NextButton, PreviousButton, Copy, Close } Kind = None;
+        int Result = 0;  // of an answer
+    };
+
     bool TakeKey(QEvent* event);
-    bool HandleKey(const QKeyEvent& key, bool act);
+    KeyAction ActionFor(const QKeyEvent& key) const;
+    void Act(const KeyAction& action);
     void CopyToClipboard() const;
     QString ClipboardText() const;
     void AddImage(const MessageLayout& layout, bool warning);
@@ -345,15 +351,18 @@ bool TMessageForm::TakeKey(QEvent* event) {
     const bool press = event->type() == QEvent::KeyPress;
     if (!press && event->type() != QEvent::ShortcutOverride)
         return false;
-    if (!HandleKey(*static_cast<QKeyEvent*>(event), press))
+    const KeyAction action = ActionFor(*static_cast<QKeyEvent*>(event));
+    if (action.Kind == KeyAction::None)
         return false;
+    if (press)
+        Act(action);
     event->accept();
     return true;
 }
 
-// Answers a key the dialog handles itself and tells whether it was one; with act false
-// it only tells.
-bool TMessageForm::HandleKey(const QKeyEvent& key, bool act) {
+// What a key means in the dialog, without doing it: nothing of the dialog's (the key goes
+// on), taken and doing nothing, or one of the answers and moves.
+TMessageForm::KeyAction TMessageForm::ActionFor(const QKeyEvent& key) const {
     const Qt::KeyboardModifiers modifiers =
         key.modifiers() &
         (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
@@ -363,56 +372,58 @@ bool TMessageForm::HandleKey(const QKeyEvent& key, bool act) {
         case Qt::Key_Enter: {
             // Taken also with Shift, Ctrl or Alt held, when it does nothing: the focused
             // button would press itself otherwise.
-            if (!act || !plain)
-                return true;
-            int result = FDefaultResult;
+            int result = plain ? FDefaultResult : 0;
             for (const Button& button : FButtons)
-                if (button.Control == focusWidget())
+                if (plain && button.Control == focusWidget())
                     result = button.Result;
-            if (result != 0)
-                done(result);
-            return true;
+            return result != 0 ? KeyAction{KeyAction::Answer, result}
+                               : KeyAction{KeyAction::Swallow};
         }
         case Qt::Key_Escape:
-            if (!plain)
-                return false;
-            if (act)
-                done(FCancelResult);
-            return true;
+            return plain ? KeyAction{KeyAction::Answer, FCancelResult} : KeyAction{};
         case Qt::Key_Right:
         case Qt::Key_Down:
+            return plain ? KeyAction{KeyAction::NextButton} : KeyAction{};
         case Qt::Key_Left:
         case Qt::Key_Up:
-            if (!plain)
-                return false;
-            if (act)
-                focusNextPrevChild(key.key() == Qt::Key_Right || key.key() == Qt::Key_Down);
-            return true;
+            return plain ? KeyAction{KeyAction::PreviousButton} : KeyAction{};
         case Qt::Key_C:
-            if (modifiers != Qt::ControlModifier)
-                break;
-            if (act)
-                CopyToClipboard();
-            return true;
+            if (modifiers == Qt::ControlModifier)
+                return {KeyAction::Copy};
+            break;
         case Qt::Key_F4:
-            if (modifiers != Qt::AltModifier)
-                return false;
-            if (act)
-                close();
-            return true;
+            return modifiers == Qt::AltModifier ? KeyAction{KeyAction::Close} : KeyAction{};
         default:
             break;
     }
     if (modifiers & (Qt::ControlModifier | Qt::MetaModifier))
-        return false;
-    for (const Button& button : FButtons) {
-        if (button.Accelerator == 0 || button.Accelerator != key.key())
-            continue;
-        if (act)
-            done(button.Result);
-        return true;
+        return {};
+    for (const Button& button : FButtons)
+        if (button.Accelerator != 0 && button.Accelerator == key.key())
+            return {KeyAction::Answer, button.Result};
+    return {};
+}
+
+// The one place where a key's meaning is carried out.
+void TMessageForm::Act(const KeyAction& action) {
+    switch (action.Kind) {
+        case KeyAction::Answer:
+            done(action.Result);
+            break;
+        case KeyAction::NextButton:
+        case KeyAction::PreviousButton:
+            focusNextPrevChild(action.Kind == KeyAction::NextButton);
+            break;
+        case KeyAction::Copy:
+            CopyToClipboard();
+            break;
+        case KeyAction::Close:
+            close();
+            break;
+        case KeyAction::None:
+        case KeyAction::Swallow:
+            break;
     }
-    return false;
 }
 
 void TMessageForm::CopyToClipboard() const {
@@ -433,9 +444,24 @@ QString TMessageForm::ClipboardText() const {
            newLine + divider;
 }
 
+namespace {
+
+QuestionAnswerer& Answerer() {
+    static QuestionAnswerer answerer;
+    return answerer;
+}
+
+}  // namespace
+
+void SetQuestionAnswerer(QuestionAnswerer answerer) {
+    Answerer() = std::move(answerer);
+}
+
 int ShowMessageDialog(const QString& message, MessageType type, MessageButtons buttons,
                       int helpContext) {
     Q_UNUSED(helpContext)
+    if (Answerer())
+        return Answerer()(message, buttons);
     QPointer<QWidget> previous = QApplication::activeWindow();
     // A dialog asked for while the window is still getting the keyboard back from the
     // last one finds no active window; the program's visible window is meant then.

@@ -4,6 +4,7 @@
 
 #include <QFlags>
 #include <QString>
+#include <functional>
 
 // The windows these dialogs open over are centred the same way.
 #include "platform/window_placement.h"
@@ -25,5 +26,11 @@ enum DialogResult : int { mrOK = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
 // is accepted for the callers' sake; the dialog offers no help.
 int ShowMessageDialog(const QString& message, MessageType type, MessageButtons buttons,
                       int helpContext = 0);
+
+// Who answers the questions instead of the user, for tests (as SetVolumeLookup stands in
+// for the picker's volumes): while set, ShowMessageDialog shows nothing and returns what
+// it returns for the message and the buttons. Empty, the default: questions are shown.
+using QuestionAnswerer = std::function<int(const QString& message, MessageButtons buttons)>;
+void SetQuestionAnswerer(QuestionAnswerer answerer);
 
 }  // namespace kormoszi

@@ -36,15 +36,12 @@ class BadWordFileInWindow : public ::testing::Test {
         Window = std::make_unique<TfrmMain>();
         Window->show();
     }
-    // Switches to length n; a save question would be answered No, and noted. The answer
-    // goes with the switch: a later dialog is never answered by it, however slow the
-    // machine.
+    // Switches to length n; a save question would be answered No, and noted.
     void SwitchTo(int n) {
-        testing::DialogAnswer answer(Qt::Key_N);
+        testing::ScriptedAnswers no({mrNo});
         QTest::mouseClick(Window->rgSzam->Button(n - 3), Qt::LeftButton, Qt::NoModifier,
                           QPoint(5, 5));
-        QTest::qWait(400);
-        Asked = answer.Shown;
+        Asked = !no.Asked.empty();
     }
     void TearDown() override { Window.reset(); }
 

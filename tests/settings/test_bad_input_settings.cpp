@@ -20,6 +20,7 @@
 #include "app/app_test_support.h"
 #include "app/fMain.h"
 #include "qstring_print.h"
+#include "settings/config_home.h"
 #include "settings/settings_store.h"
 #include "support/child_process.h"
 
@@ -27,35 +28,12 @@ namespace kormoszi {
 namespace {
 
 // A settings directory of this test's own, set before anything reads the settings paths.
-struct ConfigHome {
-    QString Path;
-    ConfigHome() {
-        char name[] = "/tmp/kormoszi-config-XXXXXX";
-        if (::mkdtemp(name) == nullptr)
-            std::abort();
-        Path = QString::fromLocal8Bit(name);
-        qputenv("XDG_CONFIG_HOME", name);
-    }
-    ~ConfigHome() {
-        ::chmod(QFile::encodeName(Path).constData(), 0700);
-        QDir(Path).removeRecursively();
-    }
-};
-const ConfigHome configHome;
-
-QString IniPath() {
-    return configHome.Path + QStringLiteral("/Pelvador.ini");
-}
-
-void WriteIni(const QByteArray& bytes) {
-    QFile file(IniPath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
+using kormoszi::testing::IniPath;
+using kormoszi::testing::kConfigHome;
+using kormoszi::testing::WriteIni;
 
 QByteArray ReadIni() {
-    QFile file(IniPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+    return kormoszi::testing::ReadIni("(none)");
 }
 
 // The outcome of a call: the text read, "ok" for a write, or "error: " and the message.
@@ -87,7 +65,7 @@ class BadSettings : public ::testing::Test {
   protected:
     void SetUp() override { QFile::remove(IniPath()); }
     void TearDown() override {
-        ::chmod(QFile::encodeName(configHome.Path).constData(), 0700);
+        ::chmod(QFile::encodeName(kConfigHome.Path).constData(), 0700);
         QFile::remove(IniPath());
     }
 };
@@ -158,7 +136,7 @@ TEST_F(BadSettings, PathThatIsNotOneText) {
 // made, and an existing one is either rewritten whole or not at all. A read-only file is
 // refused. A settings "directory" that is a file gives the default and refuses the write.
 TEST_F(BadSettings, SettingsThatCannotBeWritten) {
-    const QByteArray dir = QFile::encodeName(configHome.Path);
+    const QByteArray dir = QFile::encodeName(kConfigHome.Path);
     ASSERT_EQ(::chmod(dir.constData(), 0755), 0);
     auto writeAsNobody = [&](const char* value) {
         return Unprivileged([&] {
@@ -192,7 +170,7 @@ TEST_F(BadSettings, SettingsThatCannotBeWritten) {
 
 TEST_F(BadSettings, SettingsDirectoryThatIsAFile) {
     const QByteArray home = qgetenv("XDG_CONFIG_HOME");
-    const QString file = configHome.Path + QStringLiteral("/not-a-directory");
+    const QString file = kConfigHome.Path + QStringLiteral("/not-a-directory");
     {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "qstring_print.h"
+#include "settings/config_home.h"
 #include "settings/settings_store.h"
 
 using kormoszi::ESettingsError;
@@ -18,33 +19,10 @@ namespace {
 
 // The store is pointed at a directory of its own before anything in the process reads
 // the settings paths (QSettings takes them once), so no test touches the user's file.
-struct ConfigHome {
-    QString Path;
-    ConfigHome() {
-        char name[] = "/tmp/kormoszi-config-XXXXXX";
-        if (::mkdtemp(name) == nullptr)
-            std::abort();
-        Path = QString::fromLocal8Bit(name);
-        qputenv("XDG_CONFIG_HOME", name);
-    }
-    ~ConfigHome() { QDir(Path).removeRecursively(); }
-};
-const ConfigHome configHome;
-
-QString IniPath() {
-    return configHome.Path + QStringLiteral("/Pelvador.ini");
-}
-
-void WriteIni(const QByteArray& text) {
-    QFile file(IniPath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
-
-QByteArray ReadIni() {
-    QFile file(IniPath());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using kormoszi::testing::IniPath;
+using kormoszi::testing::kConfigHome;
+using kormoszi::testing::ReadIni;
+using kormoszi::testing::WriteIni;
 
 std::string ReadError(const QByteArray& ini) {
     WriteIni(ini);
@@ -106,7 +84,7 @@ TEST_F(SettingsStoreTest, WritesCreateReplaceAndRoundTripText) {
     store.WriteSetting("Common", "Path", "/first/");
     // One file of the organisation's name right in the configuration directory.
     ASSERT_TRUE(QFile::exists(IniPath()));
-    EXPECT_FALSE(QFileInfo::exists(configHome.Path + "/Pelvador"));
+    EXPECT_FALSE(QFileInfo::exists(kConfigHome.Path + "/Pelvador"));
 
     const QString tricky = QString::fromUtf8("/home/ő/Szó, \"kő\"; tű\\ÁRVÍZ=1/");
     store.WriteSetting("Common", "Path", tricky);
@@ -117,7 +95,7 @@ TEST_F(SettingsStoreTest, WritesCreateReplaceAndRoundTripText) {
     EXPECT_EQ(ini.count("Path="), 1) << ini.constData();
     EXPECT_FALSE(ini.contains("first")) << ini.constData();
     // Nothing of the write is left beside the file.
-    EXPECT_EQ(QDir(configHome.Path)
+    EXPECT_EQ(QDir(kConfigHome.Path)
                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
               QStringList{"Pelvador.ini"});
 
@@ -154,7 +132,7 @@ TEST_F(SettingsStoreTest, WriteChangesOnlyThePathLineOfAFileWrittenByHand) {
     }
     EXPECT_EQ(store.ReadSetting("Other", "Keep", ""), "2");
 
-    const QString target = configHome.Path + QStringLiteral("/kept.ini");
+    const QString target = kConfigHome.Path + QStringLiteral("/kept.ini");
     ASSERT_TRUE(QFile::rename(IniPath(), target));
     ASSERT_TRUE(QFile::link(target, IniPath()));
     store.WriteSetting("Common", "Path", "/linked/");
@@ -165,7 +143,7 @@ TEST_F(SettingsStoreTest, WriteChangesOnlyThePathLineOfAFileWrittenByHand) {
 
 // Root may write anywhere, so the write runs in a child that gave up its privileges.
 TEST_F(SettingsStoreTest, WriteIntoAnUnwritableDirectoryFails) {
-    ASSERT_EQ(::chmod(QFile::encodeName(configHome.Path).constData(), 0555), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(kConfigHome.Path).constData(), 0555), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -180,7 +158,7 @@ TEST_F(SettingsStoreTest, WriteIntoAnUnwritableDirectoryFails) {
     }
     int status = 0;
     ::waitpid(child, &status, 0);
-    ::chmod(QFile::encodeName(configHome.Path).constData(), 0700);
+    ::chmod(QFile::encodeName(kConfigHome.Path).constData(), 0700);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no error, 2: another text, 3: could not drop root";
     EXPECT_FALSE(QFile::exists(IniPath()));

@@ -9,8 +9,33 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <vector>
+
+#include "platform/message_dialog.h"
 
 namespace kormoszi::testing {
+
+// Answers every question asked while it lives at once, without showing it: with the
+// answers given, in turn, and mrCancel after them. Asked keeps the questions' texts, so a
+// test sees at once whether one was asked, with no waiting.
+class ScriptedAnswers {
+  public:
+    explicit ScriptedAnswers(std::vector<int> answers = {}) : FAnswers(std::move(answers)) {
+        SetQuestionAnswerer([this](const QString& message, MessageButtons) {
+            Asked.push_back(message);
+            return FNext < FAnswers.size() ? FAnswers[FNext++] : int{mrCancel};
+        });
+    }
+    ~ScriptedAnswers() { SetQuestionAnswerer({}); }
+    ScriptedAnswers(const ScriptedAnswers&) = delete;
+    ScriptedAnswers& operator=(const ScriptedAnswers&) = delete;
+
+    std::vector<QString> Asked;
+
+  private:
+    std::vector<int> FAnswers;
+    std::size_t FNext = 0;
+};
 
 // Runs action on the next modal dialog that opens, as soon as it is there.
 inline void OnNextDialog(std::function<void(QWidget*)> action, int attempts = 3000) {
