@@ -59,6 +59,8 @@ kormoszi_gzip(${KORMOSZI_PACKAGING_DIR}/changelog ${KORMOSZI_GZIP_DIR}/changelog
 kormoszi_gzip(${KORMOSZI_PACKAGING_DIR}/kormoszi.1 ${KORMOSZI_GZIP_DIR}/kormoszi.1.gz)
 kormoszi_gzip(${KORMOSZI_PACKAGING_DIR}/kormoszi.hu.1 ${KORMOSZI_GZIP_DIR}/kormoszi.hu.1.gz)
 install(FILES ${KORMOSZI_GZIP_DIR}/changelog.Debian.gz DESTINATION ${KORMOSZI_DOC_DIR})
+install(FILES ${KORMOSZI_PACKAGING_DIR}/kormoszi.lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kormoszi)
 install(FILES ${KORMOSZI_GZIP_DIR}/kormoszi.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${KORMOSZI_GZIP_DIR}/kormoszi.hu.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/hu/man1
         RENAME kormoszi.1.gz)
