@@ -148,13 +148,23 @@ BENCHMARK(BM_WriteWordFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WalkTable)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlainWriteFsyncRename)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A run that stopped early has no time worth a ratio. Google Benchmark 1.8 replaced the
+// flag error_occurred by the reason skipped; both releases are still in use.
+template <class R>
+bool Failed(const R& run) {
+    if constexpr (requires { run.skipped; })
+        return run.skipped != decltype(run.skipped){};
+    else
+        return run.error_occurred;
+}
+
 // Keeps the time per iteration of every benchmark, for the ratios: the median where the
 // run was repeated, else the one run.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& run : runs) {
-            if (run.error_occurred)
+            if (Failed(run))
                 continue;
             const std::string& name = run.run_name.function_name;
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")

@@ -35,15 +35,46 @@ foreach(n 3 4 5 6 7)
     install(FILES ${PROJECT_SOURCE_DIR}/examples/len${n}.txt
             DESTINATION ${CMAKE_INSTALL_DATADIR}/kormoszi/examples)
 endforeach()
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kormoszi)
+
+# What Debian asks of every package: the licence in its machine-readable form, the
+# package's changelog and a manual page, the last two compressed as dpkg would (-9n: the
+# smallest, with no time stamp, so the same sources give the same package).
+set(KORMOSZI_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/kormoszi)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${KORMOSZI_PACKAGING_DIR}/copyright
+        DESTINATION ${KORMOSZI_DOC_DIR})
+# The picture the README shows, at the place the README names.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/kormoszi.png DESTINATION ${KORMOSZI_DOC_DIR}/docs)
+
+function(kormoszi_gzip source compressed)
+    execute_process(COMMAND gzip -9nc ${source} OUTPUT_FILE ${compressed}
+                    RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "gzip ${source}: ${status}")
+    endif()
+    set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+endfunction()
+set(KORMOSZI_GZIP_DIR ${PROJECT_BINARY_DIR}/packaging)
+file(MAKE_DIRECTORY ${KORMOSZI_GZIP_DIR})
+kormoszi_gzip(${KORMOSZI_PACKAGING_DIR}/changelog ${KORMOSZI_GZIP_DIR}/changelog.Debian.gz)
+kormoszi_gzip(${KORMOSZI_PACKAGING_DIR}/kormoszi.1 ${KORMOSZI_GZIP_DIR}/kormoszi.1.gz)
+kormoszi_gzip(${KORMOSZI_PACKAGING_DIR}/kormoszi.hu.1 ${KORMOSZI_GZIP_DIR}/kormoszi.hu.1.gz)
+install(FILES ${KORMOSZI_GZIP_DIR}/changelog.Debian.gz DESTINATION ${KORMOSZI_DOC_DIR})
+install(FILES ${KORMOSZI_PACKAGING_DIR}/kormoszi.lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kormoszi)
+install(FILES ${KORMOSZI_GZIP_DIR}/kormoszi.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${KORMOSZI_GZIP_DIR}/kormoszi.hu.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/hu/man1
+        RENAME kormoszi.1.gz)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kormoszi)
 set(CPACK_PACKAGE_VENDOR Pelvador)
 set(CPACK_PACKAGE_CONTACT "Kormoszi maintainers <kormoszi@pelvador.hu>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor of the Tormolag word lists")
+# Debian shows the description as written: lines short enough for a terminal.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Kormoszi edits the vocabulary of the word game Tormolag, one list for each word length from three to seven letters, in Hungarian alphabetical order, from the keyboard.")
+    "Kormoszi edits the vocabulary of the word game Tormolag, one list for each
+word length from three to seven letters, in Hungarian alphabetical order, from
+the keyboard.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -51,12 +82,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://pelvador.hu/kormoszi/)
 # The libraries the program links (Qt, ICU, the C++ runtime) come from dpkg-shlibdeps,
-# with the versions the build saw. What Qt loads only at run time is named here: the
-# platform plugins (xcb, wayland, offscreen) and a font for the window's text.
+# with the names and versions of the release the build ran on. What Qt loads only at run
+# time is named here. The X11 and offscreen platform plugins come with libqt6gui6; the
+# Wayland one comes only with qt6-wayland (qt6-qpa-plugins holds no more than the VNC and
+# TUIO plugins, which an editor on a desktop does not use). Without it a Wayland desktop
+# runs the program through XWayland at best. And a font for the window's text.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-core")
-# On a Wayland desktop the program runs natively, with its own icon, only with this.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-wayland, fonts-dejavu-core")
 
 include(CPack)

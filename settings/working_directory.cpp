@@ -40,7 +40,9 @@ namespace {
 
 std::optional<VolumeEntry> MountedVolumeOf(const QString& dir) {
     const QStorageInfo volume(dir);
-    if (!volume.isValid())
+    // Where the mount table lists no volume for dir (a chroot whose root is no mount
+    // point), Qt 6.8 still answers, with dir itself as the root and no device.
+    if (!volume.isValid() || volume.device().isEmpty())
         return std::nullopt;
     return VolumeEntry{volume.rootPath(), volume.isReady()};
 }
