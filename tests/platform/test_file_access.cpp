@@ -561,6 +561,12 @@ TEST(RecordFilePermissions, FilesPlantedInASharedDirectoryByAnotherUser) {
     });
     ASSERT_EQ(planted, 0);
     const std::vector<std::string> before = dir.Entries();
+    // A journal of another user's in the victim's state directory (only root could put it
+    // there) is never trusted either.
+    ASSERT_EQ(::mkdir((state / "kormoszi").c_str(), 0700), 0);
+    const std::string foreign = state / "kormoszi/0123456789abcdef.journal";
+    WriteBytes(foreign, EncodeJournal({words, InodeOf(words), "xyzxyz"}));
+    ASSERT_EQ(::chown(foreign.c_str(), test::kNobody, test::kNobody), 0);
 
     EXPECT_EQ(Load(words), "abc");
     Save(words, "defdef");
@@ -569,7 +575,7 @@ TEST(RecordFilePermissions, FilesPlantedInASharedDirectoryByAnotherUser) {
     EXPECT_EQ(ReadBytes(notes), "keep");
     EXPECT_EQ(Load(words), "defdef");
     EXPECT_EQ(dir.Entries(), before);
-    EXPECT_EQ(Journals(state), std::vector<std::string>{});
+    EXPECT_EQ(Journals(state), std::vector<std::string>{"0123456789abcdef.journal"});
 }
 
 // A save by a member of the file's group gives the file neither to the saver nor to the
