@@ -61,6 +61,11 @@ bool IsSearchLetter(QChar c) {
     return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || accented.contains(c);
 }
 
+// The game directory as the program keeps it: with its trailing separator.
+QString WithSeparator(const QString& dir) {
+    return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+}
+
 int Ask(const QString& question, MessageButtons buttons) {
     return ShowMessageDialog(question, MessageType::Confirmation, buttons);
 }
@@ -287,10 +292,8 @@ void TfrmMain::CenterOnScreen() {
 
 void TfrmMain::FormShow() {
     FLetterCount = 0;
-    QString defaultDir =
-        QFile::decodeName(QByteArray::fromStdString(ExtractFileDir(ExecutablePath())));
-    if (!defaultDir.endsWith(QLatin1Char('/')))
-        defaultDir += QLatin1Char('/');
+    const QString defaultDir = WithSeparator(
+        QFile::decodeName(QByteArray::fromStdString(ExtractFileDir(ExecutablePath()))));
     FGamePath = raIni.ReadSetting(QStringLiteral("Common"), QStringLiteral("Path"), defaultDir);
     rgSzamClick();
 }
@@ -322,9 +325,7 @@ void TfrmMain::rgSzamClick() {
 
 std::string TfrmMain::WordFileName(const QString& directory, int n) const {
     // A directory stored by hand may lack its separator; the file still goes inside it.
-    QString dir = directory;
-    if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/')))
-        dir += QLatin1Char('/');
+    const QString dir = directory.isEmpty() ? directory : WithSeparator(directory);
     return QFile::encodeName(dir + QStringLiteral("len%1.txt").arg(n)).toStdString();
 }
 
@@ -367,9 +368,7 @@ void TfrmMain::btPathClick() {
     dlgDir->SetInitialDir(FGamePath);
     if (!dlgDir->Execute())
         return;
-    FGamePath = dlgDir->Directory();
-    if (!FGamePath.endsWith(QLatin1Char('/')))
-        FGamePath += QLatin1Char('/');
+    FGamePath = WithSeparator(dlgDir->Directory());
     raIni.WriteSetting(QStringLiteral("Common"), QStringLiteral("Path"), FGamePath);
     rgSzam->SetItemIndex(0);
     rgSzamClick();
