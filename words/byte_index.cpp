@@ -4,19 +4,16 @@
 #include <cstring>
 #include <utility>
 
+#include "words/byte_order.h"
+
 namespace kormoszi {
 
 std::uint64_t ByteIndex::BytesAsNumber(const char* word) {
-    std::uint64_t v = 0;
-    for (int i = 0; i < 8; ++i)
-        v = (v << 8) | static_cast<unsigned char>(word[i]);
-    return v;
+    return kormoszi::BytesAsNumber(word, 8);
 }
 
 std::uint64_t ByteIndex::BytesAsNumber(std::string_view text) {
-    char padded[8] = {};
-    std::memcpy(padded, text.data(), std::min<std::size_t>(text.size(), 8));
-    return BytesAsNumber(padded);
+    return kormoszi::BytesAsNumber(text.data(), text.size());
 }
 
 std::size_t ByteIndex::LowerBound(std::uint64_t bytes) const {

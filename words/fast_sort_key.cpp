@@ -13,6 +13,8 @@
 #include <system_error>
 #include <thread>
 
+#include "words/byte_order.h"
+
 namespace kormoszi {
 
 // A collation element as the collator compares it at tertiary strength without case level
@@ -140,13 +142,6 @@ std::u16string Units(std::string_view word, const char16_t (&unicode)[256]) {
         out += unicode[static_cast<unsigned char>(c)];
     }
     return out;
-}
-
-int CompareKeys(const std::uint8_t* a, std::size_t la, const std::uint8_t* b, std::size_t lb) {
-    int c = std::memcmp(a, b, std::min(la, lb));
-    if (c != 0)
-        return c < 0 ? -1 : 1;
-    return la < lb ? -1 : la > lb ? 1 : 0;
 }
 
 // The elements of every unit: unit 0 is the empty one, then the 255 bytes, then the
@@ -586,8 +581,8 @@ void FastSortKey::OrderByKey(const std::vector<std::string>& words,
         items[i] = {part[0], part[1], static_cast<std::uint32_t>(i)};
     }
     auto compare = [&](std::uint32_t a, std::uint32_t b) {
-        return CompareKeys(keys.data() + starts[a], starts[a + 1] - starts[a],
-                           keys.data() + starts[b], starts[b + 1] - starts[b]);
+        return CompareBytes(keys.data() + starts[a], starts[a + 1] - starts[a],
+                            keys.data() + starts[b], starts[b + 1] - starts[b]);
     };
     auto less = [&](const KeyItem& a, const KeyItem& b) {
         if (a.high != b.high)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_access.h"
+#include "words/byte_order.h"
 
 namespace kormoszi {
 
@@ -83,12 +84,7 @@ void PackRun(const std::vector<char>& run, int n, std::vector<std::uint64_t>& ou
 }  // namespace
 
 std::uint64_t PackWord(std::string_view word, int n) {
-    std::uint64_t packed = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-        const bool inside = i < static_cast<std::size_t>(n) && i < word.size();
-        packed = packed << 8 | (inside ? static_cast<unsigned char>(word[i]) : 0u);
-    }
-    return packed;
+    return BytesAsNumber(word.data(), std::min(word.size(), static_cast<std::size_t>(n)));
 }
 
 std::string UnpackWord(std::uint64_t packed, int n) {

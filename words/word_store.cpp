@@ -6,28 +6,11 @@
 #include <thread>
 #include <utility>
 
+#include "words/byte_order.h"
+
 namespace kormoszi {
 
 namespace {
-
-int CompareBytes(const std::uint8_t* a, std::size_t la, const std::uint8_t* b, std::size_t lb) {
-    // The key of a record without a value is empty and may sit in an empty vector, whose
-    // data() is null; memcmp must not see a null pointer even for no bytes.
-    std::size_t common = std::min(la, lb);
-    int c = common == 0 ? 0 : std::memcmp(a, b, common);
-    if (c != 0)
-        return c < 0 ? -1 : 1;
-    return la < lb ? -1 : la > lb ? 1 : 0;
-}
-
-// The first eight key bytes as a number whose order is the bytes' order, so most
-// comparisons of a sort are one integer comparison.
-std::uint64_t KeyPrefix(const std::uint8_t* key, std::size_t length) {
-    std::uint64_t prefix = 0;
-    for (std::size_t i = 0; i < 8; ++i)
-        prefix = (prefix << 8) | (i < length ? key[i] : 0u);
-    return prefix;
-}
 
 // How far past the found position the prefix promise looks before it asks the byte
 // index where every word with the typed beginning stands.
@@ -236,7 +219,7 @@ std::vector<std::uint32_t> WordStore::SlotsInKeyOrder() const {
     items.reserve(Count());
     CurrentOrder().ForEachFrom(0, [&](std::uint32_t slot) {
         const WordRecord& r = records_[slot];
-        items.emplace_back(KeyPrefix(keys_.At(r.keyPos), r.keyLength), slot);
+        items.emplace_back(BytesAsNumber(keys_.At(r.keyPos), r.keyLength), slot);
         return true;
     });
     std::sort(items.begin(), items.end(), [&](const auto& a, const auto& b) {
