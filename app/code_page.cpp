@@ -1,19 +1,17 @@
 #include "app/code_page.h"
 
+#include <iterator>
+
 #include "words/windows_1250.h"
 
 namespace kormoszi {
 
 QString WordToText(std::string_view word) {
-    const auto& page = Windows1250::Table();
-    QString text;
-    text.reserve(static_cast<qsizetype>(word.size()));
-    for (char c : word) {
-        if (c == '\0')
-            break;
-        text.append(QChar(page.ToUnicode(static_cast<unsigned char>(c))));
-    }
-    return text;
+    char16_t units[16];
+    if (word.size() <= std::size(units))  // a word of the table: no allocation but the text's
+        return QString::fromUtf16(
+            units, static_cast<qsizetype>(WordToUnits(word, Windows1250::Table().Units(), units)));
+    return QString::fromStdU16String(WordToUnits(word, Windows1250::Table().Units()));
 }
 
 std::optional<std::string> TextToWord(const QString& text) {

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "words/byte_order.h"
+#include "words/windows_1250.h"
 
 namespace kormoszi {
 
@@ -135,13 +136,7 @@ std::vector<std::string> ContractionWords(const UCollator* collator, const char1
 }
 
 std::u16string Units(std::string_view word, const char16_t (&unicode)[256]) {
-    std::u16string out;
-    for (char c : word) {
-        if (c == '\0')
-            break;
-        out += unicode[static_cast<unsigned char>(c)];
-    }
-    return out;
+    return WordToUnits(word, unicode);
 }
 
 // The elements of every unit: unit 0 is the empty one, then the 255 bytes, then the

@@ -57,4 +57,20 @@ std::optional<char> Windows1250::FromUnicode(char16_t unit) const {
     return static_cast<char>(found->byte);
 }
 
+std::size_t WordToUnits(std::string_view word, const char16_t (&unicode)[256], char16_t* out) {
+    std::size_t n = 0;
+    for (const char c : word) {
+        if (c == '\0')
+            break;
+        out[n++] = unicode[static_cast<unsigned char>(c)];
+    }
+    return n;
+}
+
+std::u16string WordToUnits(std::string_view word, const char16_t (&unicode)[256]) {
+    std::u16string out(word.size(), u'\0');
+    out.resize(WordToUnits(word, unicode, out.data()));
+    return out;
+}
+
 }  // namespace kormoszi

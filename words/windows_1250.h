@@ -4,7 +4,10 @@
 // all read their characters from here.
 
 #include <array>
+#include <cstddef>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace kormoszi {
 
@@ -35,5 +38,11 @@ class Windows1250 {
     std::array<Entry, 256> byUnit_{};
     int defined_ = 0;
 };
+
+// The UTF-16 units of word's bytes up to its first NUL, by the table unicode (a code page's
+// Units()): at most word.size() units into out, and how many. The one loop from word
+// bytes to text, for the collation, our own sort keys and the screen.
+std::size_t WordToUnits(std::string_view word, const char16_t (&unicode)[256], char16_t* out);
+std::u16string WordToUnits(std::string_view word, const char16_t (&unicode)[256]);
 
 }  // namespace kormoszi

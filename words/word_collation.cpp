@@ -86,13 +86,7 @@ void WordCollation::Check() const {
 }
 
 std::size_t WordCollation::ToUnicode(std::string_view word, char16_t* out) const {
-    std::size_t n = 0;
-    for (char c : word) {
-        if (c == '\0')
-            break;
-        out[n++] = page_.ToUnicode(static_cast<unsigned char>(c));
-    }
-    return n;
+    return WordToUnits(word, page_.Units(), out);
 }
 
 std::u16string WordCollation::ToUnicode(std::string_view word) const {
