@@ -21,31 +21,20 @@
 #include <string>
 #include <vector>
 
+#include "app/code_page.h"
 #include "app/fMain.h"
 #include "platform/application.h"
-#include "app/code_page.h"
 #include "platform/error_report.h"
+#include "random_words.h"
 #include "settings/settings_store.h"
 
 using kormoszi::TfrmMain;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using kormoszi::bench::RandomWords;
 
-std::vector<std::string> RandomWords(std::size_t n, int length, unsigned seed) {
-    static const std::string letters =
-        "aaaaaeeeeekkkttttlllnnnnsssszzzrrrooommmgggbbdddvvhhjjiiuuyyccpf"
-        "\xE1\xE1\xE9\xE9\xED\xF3\xF6\xF5\xFA\xFC\xFB";
-    std::mt19937 rng(seed);
-    std::vector<std::string> words(n);
-    for (auto& w : words) {
-        w.resize(static_cast<std::size_t>(length));
-        for (auto& c : w)
-            c = letters[rng() % letters.size()];
-    }
-    return words;
-}
+using Clock = std::chrono::steady_clock;
 
 // A game directory with n words of length 7 and a small len3.txt, remembered in a
 // settings file of the benchmark's own.
@@ -53,7 +42,7 @@ struct Game {
     QTemporaryDir dir;
     std::vector<std::string> words;
     explicit Game(std::size_t n, std::size_t len3Words = 100) {
-        words = RandomWords(n, 7, 1);
+        words = RandomWords(n, 1);
         Write(7, words);
         std::vector<std::string> small;
         static const char* const kThree[] = {"h\xE1z", "k\xFAt", "nap", "t\xE9l", "sas"};
@@ -179,7 +168,7 @@ void TypeToSearch(benchmark::State& state) {
 void InsertAndDelete(benchmark::State& state) {
     Game game(static_cast<std::size_t>(state.range(0)));
     auto window = ShowOn(7);
-    auto fresh = RandomWords(1000, 7, 9);
+    auto fresh = RandomWords(1000, 9);
     std::vector<double> inserts, deletes;
     std::size_t i = 0;
     for (auto _ : state) {

@@ -14,23 +14,13 @@
 #include <string>
 
 #include "app/word_grid.h"
+#include "random_words.h"
 #include "words/word_table.h"
 
 namespace {
 
 using kormoszi::TWordGrid;
 using kormoszi::WordTable;
-
-// Random 7-letter words over the Hungarian lower-case letters (Windows-1250).
-std::string RandomWord(std::mt19937& random) {
-    static const std::string letters =
-        "aabcdeefghiijklmnoopqrstuuvwxyz\xe1\xe9\xed\xf3\xf6\xf5\xfa\xfc\xfb";
-    std::uniform_int_distribution<std::size_t> pick(0, letters.size() - 1);
-    std::string word(7, ' ');
-    for (char& c : word)
-        c = letters[pick(random)];
-    return word;
-}
 
 // Counts the grid's paint events, so that every step is known to have painted.
 class PaintCounter : public QObject {
@@ -53,12 +43,12 @@ struct GridWindow {
     PaintCounter paints;
 
     explicit GridWindow(int words) {
-        std::mt19937 random(words);
         table.OpenTable();
         table.SuspendNotices();
-        for (int i = 0; i < words; ++i) {
+        for (const std::string& word : kormoszi::bench::RandomWords(static_cast<std::size_t>(words),
+                                                                    static_cast<unsigned>(words))) {
             table.BeginInsert();
-            table.SetWordText(RandomWord(random));
+            table.SetWordText(word);
             table.PostRecord();
         }
         table.SortBy("szo");

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "random_words.h"
 #include "words/word_file.h"
 #include "words/word_table.h"
 
@@ -27,15 +28,8 @@ constexpr int kWordCount = 1'000'000;
 constexpr int kLength = 7;
 
 const std::vector<std::string>& Words() {
-    static const std::vector<std::string> words = [] {
-        static const std::string letters = "aaaeeekkttllnnsszzrroommggbdvhjiuycpf\xE1\xE9\xF6\xFB";
-        std::mt19937 rng(7);
-        std::vector<std::string> list(kWordCount, std::string(kLength, ' '));
-        for (auto& word : list)
-            for (auto& c : word)
-                c = letters[rng() % letters.size()];
-        return list;
-    }();
+    static const std::vector<std::string> words =
+        kormoszi::bench::RandomWords(kWordCount, 7, kLength);
     return words;
 }
 

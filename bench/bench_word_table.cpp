@@ -20,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "random_words.h"
 #include "words/word_collation.h"
 #include "words/word_table.h"
 #include "words/words_origin.h"
@@ -28,20 +29,7 @@ using kormoszi::WordTable;
 
 namespace {
 
-// Letters weighted roughly as in Hungarian text, Windows-1250 bytes.
-std::vector<std::string> RandomWords(std::size_t n, unsigned seed = 1) {
-    static const std::string letters =
-        "aaaaaeeeeekkkttttlllnnnnsssszzzrrrooommmgggbbdddvvhhjjiiuuyyccpf"
-        "\xE1\xE1\xE9\xE9\xED\xF3\xF6\xF5\xFA\xFC\xFB";
-    std::mt19937 rng(seed);
-    std::vector<std::string> words(n);
-    for (auto& w : words) {
-        w.resize(7);
-        for (auto& c : w)
-            c = letters[rng() % letters.size()];
-    }
-    return words;
-}
+using kormoszi::bench::RandomWords;
 
 const std::vector<std::string>& Words(std::size_t n) {
     static std::vector<std::string> cache[3];
