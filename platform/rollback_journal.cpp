@@ -139,12 +139,18 @@ int PutBack(const JournalEntry& entry, const struct stat& now) {
     return error;
 }
 
-// Reads a journal of the user's that no running save holds; false for anything else,
-// which is left alone. fd is the journal, opened without following a link.
+// Reads a journal of the user's; false for anything else, which is left alone. fd is the
+// journal, opened without following a link. A journal that a running save or another
+// rollback holds is waited for (both take moments): reading the file meanwhile would find
+// it half rewritten. One that its holder removed meanwhile is done with: its save went
+// through, and rolling back from it would undo that.
 bool ReadOwnJournal(int fd, std::string& body) {
     struct stat st;
-    return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
-           ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ReadAll(fd, body) == 0;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && (errno != EWOULDBLOCK || ::flock(fd, LOCK_EX) != 0))
+        return false;
+    return ::fstat(fd, &st) == 0 && st.st_nlink > 0 && ReadAll(fd, body) == 0;
 }
 
 // What to do with a whole journal: its file is the one that now has the journal's name

@@ -1,8 +1,10 @@
 #include "platform/file_access.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -511,6 +513,39 @@ TEST(RollbackJournalTest, ADiskMountedAgainUnderAnotherDeviceNumberIsRolledBack)
     EXPECT_EQ(Load(name), "oldoldold");
     EXPECT_EQ(Journals(state), std::vector<std::string>{});
     run("umount " + mount);
+}
+
+// A load while another process rewrites the file behind its journal waits for that
+// rewrite instead of reading the half-written file, and does not roll back a rewrite
+// that went through meanwhile.
+TEST(RollbackJournalTest, ALoadWaitsForARewriteThatHoldsItsJournal) {
+    ScratchDir dir, state;
+    test::ScopedEnv stateHome("XDG_STATE_HOME", state.Path());
+    const std::string name = dir / "len3.txt";
+    WriteBytes(name, "oldoldold");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        RollbackJournal journal;
+        const int fd = ::open(name.c_str(), O_WRONLY);
+        const bool journalled = journal.Write(name, InodeOf(name), "oldoldold") == 0;
+        const bool half = ::write(fd, "new", 3) == 3;
+        (void)!::write(ready[1], "x", 1);  // the file is half rewritten now
+        ::usleep(300'000);
+        const bool whole = ::pwrite(fd, "newnew", 6, 3) == 6 && ::fsync(fd) == 0;
+        journal.Remove();
+        ::_exit(journalled && half && whole ? 0 : 1);
+    }
+    char byte;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    EXPECT_EQ(Load(name), "newnewnew");
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(Journals(state), std::vector<std::string>{});
 }
 
 // Every length of a journal lies within its checksummed part: a short header with a good
