@@ -215,8 +215,29 @@ void TfrmMain::LayOut() {
 }
 
 void TfrmMain::WireEvents() {
+    // One hook per job: the wheel goes to the focused control from anywhere in the
+    // window, Enter presses a focused button, the search box reports its key releases and
+    // the loss of the keyboard.
+    auto* wheel = new EventHook(
+        this, [this](QObject* watched, QEvent* event) { return ForwardWheel(watched, event); });
     for (QWidget* child : findChildren<QWidget*>())
-        child->installEventFilter(this);
+        child->installEventFilter(wheel);
+    auto* enter = new EventHook(this, [](QObject* watched, QEvent* event) {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        static_cast<QPushButton*>(watched)->click();
+        return true;
+    });
+    btExit->installEventFilter(enter);
+    btPath->installEventFilter(enter);
+    eSzo->installEventFilter(new EventHook(this, [this](QObject*, QEvent* event) {
+        WatchSearchBox(event);
+        return false;
+    }));
     connect(eSzo, &QLineEdit::textChanged, this, [this] { Guarded([&] { eSzoChange(); }); });
     connect(rgSzam, &TRadioGroup::Click, this, [this] { Guarded([&] { rgSzamClick(); }); });
     gSzo->OnKeyPress = [this](QChar& key) { gSzoKeyPress(key); };
@@ -520,42 +541,29 @@ void TfrmMain::eSzoExit() {
         });
 }
 
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Wheel && watched->isWidgetType()) {
-        auto* under = static_cast<QWidget*>(watched);
-        if (under->window() == this && WheelElsewhere(under, static_cast<QWheelEvent*>(event)))
-            return true;
-    }
-    if ((watched == btExit || watched == btPath) && event->type() == QEvent::KeyPress) {
-        // Enter presses a focused button, as Space does.
+bool TfrmMain::ForwardWheel(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Wheel || !watched->isWidgetType())
+        return false;
+    auto* under = static_cast<QWidget*>(watched);
+    return under->window() == this && WheelElsewhere(under, static_cast<QWheelEvent*>(event));
+}
+
+void TfrmMain::WatchSearchBox(QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        FSearchBoxKeys.Press(*static_cast<QKeyEvent*>(event));
+    } else if (event->type() == QEvent::KeyRelease) {
+        // The Enter that closed the wrong-length warning must not bring the warning back.
         const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-            static_cast<QPushButton*>(watched)->click();
-            return true;
-        }
-    }
-    if (watched == eSzo) {
-        if (event->type() == QEvent::KeyPress) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            FSearchBoxKeys.insert(key->key());
-        } else if (event->type() == QEvent::KeyRelease) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            // Only the release of a key pressed here counts: the Enter that closed the
-            // wrong-length warning must not bring the warning back.
-            if (!key->isAutoRepeat() && FSearchBoxKeys.remove(key->key()))
-                Guarded([&] { eSzoKeyUp(key->key()); });
-        } else if (event->type() == QEvent::FocusOut) {
-            Guarded([&] { eSzoExit(); });
-        }
+        if (FSearchBoxKeys.Release(*key))
+            Guarded([&] { eSzoKeyUp(key->key()); });
+    } else if (event->type() == QEvent::FocusOut) {
+        Guarded([&] { eSzoExit(); });
         // An edit begins by giving the search box the keyboard and ends by taking it away;
         // a load, which inserts word by word, touches neither. (The box itself is described
         // when it has not the keyboard: a screen reader cannot speak a description that
         // changes while the box has the focus.)
-        if (event->type() == QEvent::FocusOut)
-            DescribeEditMode(sMod, nullptr, mSzavak.State());
+        DescribeEditMode(sMod, nullptr, mSzavak.State());
     }
-    return QWidget::eventFilter(watched, event);
 }
 
 // The wheel belongs to the focused control wherever the pointer is over the window: a

@@ -9,11 +9,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSet>
 #include <QString>
 #include <QWheelEvent>
 #include <QWidget>
 
+#include "app/event_hooks.h"
 #include "app/radio_group.h"
 #include "app/shape.h"
 #include "app/word_grid.h"
@@ -68,7 +68,6 @@ class TfrmMain : public QWidget {
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void BuildTopPanel();
@@ -87,11 +86,13 @@ class TfrmMain : public QWidget {
     void LeaveGridForSearchBox(TableState editing, Qt::FocusReason reason);
     void EndEditing();
     bool WheelElsewhere(QWidget* under, QWheelEvent* event);
+    bool ForwardWheel(QObject* watched, QEvent* event);
+    void WatchSearchBox(QEvent* event);
 
     int FLetterCount = 0;
     QString FGamePath;
     WordsOrigin FWords;             // where the words in the table came from
-    QSet<int> FSearchBoxKeys;       // pressed in the search box, not yet released
+    PressedKeys FSearchBoxKeys;     // pressed in the search box
     bool FForwardingWheel = false;  // a wheel step is on its way to the focused control
 };
 

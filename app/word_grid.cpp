@@ -495,7 +495,7 @@ void TWordGrid::ScrollRows(int oldRow, int distance) {
 
 void TWordGrid::keyPressEvent(QKeyEvent* event) {
     event->accept();
-    FPressedKeys.insert(event->key());
+    FPressedKeys.Press(*event);
     Guarded([&] { KeyDown(*event); });
     // Delete produces a character in Qt but none on the keyboard the handlers expect.
     const QString text = event->text();
@@ -540,9 +540,7 @@ QSize TWordGrid::minimumSizeHint() const {
 
 void TWordGrid::keyReleaseEvent(QKeyEvent* event) {
     event->accept();
-    // Only the release of a key pressed here counts: the press of the Enter or Esc that
-    // closed a dialog went to the dialog, and its release must not act again here.
-    if (event->isAutoRepeat() || !FPressedKeys.remove(event->key()))
+    if (!FPressedKeys.Release(*event))
         return;
     Guarded([&] {
         if (OnKeyUp)

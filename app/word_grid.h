@@ -10,6 +10,7 @@
 #include <QSet>
 #include <functional>
 
+#include "app/event_hooks.h"
 #include "words/word_table.h"
 
 namespace kormoszi {
@@ -142,8 +143,8 @@ class TWordGrid : public QAbstractScrollArea, public TableLink {
     int FWheelAccumulator = 0;
     ScrollInfo FScroll;
     bool FWritingBar = false;
-    QSet<int> FPressedKeys;  // pressed while the grid had the focus, not yet released
-    QString FAnnounced;      // the cursor description a screen reader was last told of
+    PressedKeys FPressedKeys;  // pressed while the grid had the focus
+    QString FAnnounced;        // the cursor description a screen reader was last told of
 };
 
 }  // namespace kormoszi
