@@ -218,11 +218,11 @@ void TfrmMain::WireEvents() {
     // One hook per job: the wheel goes to the focused control from anywhere in the
     // window, Enter presses a focused button, the search box reports its key releases and
     // the loss of the keyboard.
-    auto* wheel = new EventHook(
-        this, [this](QObject* watched, QEvent* event) { return ForwardWheel(watched, event); });
+    auto* wheel =
+        AddHook([this](QObject* watched, QEvent* event) { return ForwardWheel(watched, event); });
     for (QWidget* child : findChildren<QWidget*>())
         child->installEventFilter(wheel);
-    auto* enter = new EventHook(this, [](QObject* watched, QEvent* event) {
+    auto* enter = AddHook([](QObject* watched, QEvent* event) {
         if (event->type() != QEvent::KeyPress)
             return false;
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -234,7 +234,7 @@ void TfrmMain::WireEvents() {
     });
     btExit->installEventFilter(enter);
     btPath->installEventFilter(enter);
-    eSzo->installEventFilter(new EventHook(this, [this](QObject*, QEvent* event) {
+    eSzo->installEventFilter(AddHook([this](QObject*, QEvent* event) {
         WatchSearchBox(event);
         return false;
     }));
@@ -539,6 +539,13 @@ void TfrmMain::eSzoExit() {
             if (Editing() && QApplication::activeModalWidget() == nullptr)
                 eSzo->setFocus();
         });
+}
+
+// The hooks are the window's, not its children: they go with the window's own part, before
+// the controls they watch are taken down and send their last events.
+EventHook* TfrmMain::AddHook(std::function<bool(QObject*, QEvent*)> handle) {
+    FHooks.push_back(std::make_unique<EventHook>(nullptr, std::move(handle)));
+    return FHooks.back().get();
 }
 
 bool TfrmMain::ForwardWheel(QObject* watched, QEvent* event) {

@@ -12,6 +12,9 @@
 #include <QString>
 #include <QWheelEvent>
 #include <QWidget>
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include "app/event_hooks.h"
 #include "app/radio_group.h"
@@ -86,13 +89,15 @@ class TfrmMain : public QWidget {
     void LeaveGridForSearchBox(TableState editing, Qt::FocusReason reason);
     void EndEditing();
     bool WheelElsewhere(QWidget* under, QWheelEvent* event);
+    EventHook* AddHook(std::function<bool(QObject*, QEvent*)> handle);
     bool ForwardWheel(QObject* watched, QEvent* event);
     void WatchSearchBox(QEvent* event);
 
     int FLetterCount = 0;
     QString FGamePath;
-    WordsOrigin FWords;             // where the words in the table came from
-    PressedKeys FSearchBoxKeys;     // pressed in the search box
+    WordsOrigin FWords;          // where the words in the table came from
+    PressedKeys FSearchBoxKeys;  // pressed in the search box
+    std::vector<std::unique_ptr<EventHook>> FHooks;
     bool FForwardingWheel = false;  // a wheel step is on its way to the focused control
 };
 
