@@ -659,6 +659,16 @@ def main():
     shm = "/dev/shm" if os.access("/dev/shm", os.W_OK | os.X_OK) else None
     scratch = tempfile.mkdtemp(prefix="kormoszi-powercut-", dir=shm)
     os.chmod(scratch, 0o755)
+    # The unprivileged road runs the worker as another user, who may not reach a build
+    # below a private home (a clone in /root): it runs copies that everybody may read.
+    programs = os.path.join(scratch, "programs")
+    os.mkdir(programs)
+    os.chmod(programs, 0o755)
+    for name in ("worker", "recorder"):
+        copy = os.path.join(programs, os.path.basename(getattr(args, name)))
+        shutil.copy2(getattr(args, name), copy)
+        os.chmod(copy, 0o755)
+        setattr(args, name, copy)
     start = time.monotonic()
     results = []
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # still clears the scratch tree
