@@ -29,7 +29,8 @@ class BlockList {
     }
 
     // Replaces the content with values, in order.
-    void assign(const std::vector<std::uint32_t>& values) {
+    template <class Values>
+    void assign(const Values& values) {
         clear();
         for (std::size_t i = 0; i < values.size(); i += kMaxBlock / 2) {
             std::size_t end = std::min(values.size(), i + kMaxBlock / 2);

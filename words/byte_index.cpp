@@ -22,17 +22,17 @@ std::size_t ByteIndex::LowerBound(std::uint64_t bytes) const {
 }
 
 void ByteIndex::Build(const BlockList& slots) {
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> items;
+    LargeVector<NumberedSlot> items;
     items.reserve(slots.size());
     slots.ForEachFrom(0, [&](std::uint32_t slot) {
-        items.emplace_back(BytesAsNumber(records_[slot].word), slot);
+        items.push_back({BytesAsNumber(records_[slot].word), slot});
         return true;
     });
-    std::sort(items.begin(), items.end());
+    SortByNumber(items);
     std::vector<std::uint32_t> ordered;
     ordered.reserve(items.size());
     for (const auto& item : items)
-        ordered.push_back(item.second);
+        ordered.push_back(item.slot);
     order_.assign(ordered);
     built_ = true;
 }

@@ -15,7 +15,7 @@ namespace kormoszi {
 class ByteIndex {
   public:
     // An index over the records, which must outlive it; empty until built.
-    explicit ByteIndex(const std::vector<WordRecord>& records) : records_(records) {}
+    explicit ByteIndex(const RecordArray& records) : records_(records) {}
 
     bool Built() const { return built_; }
     // Indexes every record that slots names. O(n log n).
@@ -47,7 +47,7 @@ class ByteIndex {
     std::size_t LowerBound(std::uint64_t bytes) const;
     std::size_t LowerBound(std::string_view text) const { return LowerBound(BytesAsNumber(text)); }
 
-    const std::vector<WordRecord>& records_;
+    const RecordArray& records_;
     BlockList order_;
     bool built_ = false;
 };

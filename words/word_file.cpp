@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -58,16 +59,15 @@ void ForEachRun(WordTable& table, int n, F take) {
     const auto length = static_cast<std::size_t>(n);
     const int runWords = static_cast<int>(kWriteChunk / length);
     std::vector<char> chunk;
-    chunk.reserve(kWriteChunk);
     table.MoveFirst();
     while (!table.AtEnd()) {
-        chunk.clear();
+        chunk.assign(static_cast<std::size_t>(runWords) * length, '\0');
+        char* out = chunk.data();
         const int taken = table.ForEachWordFromCurrent(runWords, [&](std::string_view word) {
-            const std::size_t used = std::min(word.size(), length);
-            chunk.insert(chunk.end(), word.begin(),
-                         word.begin() + static_cast<std::ptrdiff_t>(used));
-            chunk.resize(chunk.size() + (length - used), '\0');
+            std::memcpy(out, word.data(), std::min(word.size(), length));
+            out += length;
         });
+        chunk.resize(static_cast<std::size_t>(taken) * length);
         take(chunk);
         // Past the last word the cursor stays on it and the table reaches its end.
         if (taken == 0 || table.MoveBy(taken) < taken)
@@ -98,6 +98,7 @@ void ReadWordFile(WordTable& table, const std::string& fileName, int n) {
     RequireLength(n);
     RecordFile file(fileName);
     OpenWordFile(file, n);
+    table.Reserve(static_cast<std::size_t>(file.Size() / static_cast<std::uint64_t>(n)));
     ForEachFileWord(file, n, [&](const std::string& word) {
         table.BeginInsert();
         table.SetWordText(word);
@@ -113,6 +114,7 @@ void ReadWordFile(WordTable& table, const std::string& fileName, int n,
     OpenWordFile(file, n);
     snapshot.Stamp = file.Stamp();
     snapshot.Words.reserve(static_cast<std::size_t>(file.Size() / static_cast<std::uint64_t>(n)));
+    table.Reserve(snapshot.Words.capacity());
     ForEachFileWord(file, n, [&](const std::string& word) {
         table.BeginInsert();
         table.SetWordText(word);

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/large_pages.h"
+
 namespace kormoszi {
 
 // Longest word the field holds, in bytes.
@@ -55,5 +57,8 @@ struct WordRecord {
 
     std::string_view Text() const { return {word, FieldLength(word)}; }
 };
+
+// The records of a store, by slot.
+using RecordArray = LargeVector<WordRecord>;
 
 }  // namespace kormoszi

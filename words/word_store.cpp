@@ -16,25 +16,31 @@ namespace {
 // index where every word with the typed beginning stands.
 constexpr std::size_t kPrefixScan = 512;
 
-// The sort keys of some words, made on one thread: the keys one after the other, and
-// where each ends.
+// The sort keys of some words, made on one thread into chunks of their own that the store
+// then takes over whole: no key is copied twice, and no page is touched for a key twice.
 struct KeyBatch {
-    std::vector<std::uint8_t> bytes;
-    std::vector<std::uint32_t> ends;
+    KeyStore keys;
+    LargeVector<std::uint32_t> positions;
+    LargeVector<std::uint8_t> lengths;
     std::exception_ptr error;
 };
 
-void MakeKeys(const WordCollation& collation, const std::vector<WordRecord>& records,
-              const std::vector<std::uint32_t>& slots, std::size_t from, std::size_t to,
+void MakeKeys(const WordCollation& collation, const RecordArray& records,
+              const LargeVector<std::uint32_t>& slots, std::size_t from, std::size_t to,
               KeyBatch& batch) {
     try {
-        batch.bytes.reserve((to - from) * 24);
-        batch.ends.reserve(to - from);
+        batch.positions.reserve(to - from);
+        batch.lengths.reserve(to - from);
+        std::vector<std::uint8_t> key;
         for (std::size_t i = from; i < to; ++i) {
             const WordRecord& record = records[slots[i]];
+            key.clear();
             if (record.flags & WordRecord::kHasValue)
-                collation.AppendSortKey(record.Text(), batch.bytes);
-            batch.ends.push_back(static_cast<std::uint32_t>(batch.bytes.size()));
+                collation.AppendSortKey(record.Text(), key);
+            if (key.size() > 255)
+                throw ETableError("Invalid locale.");
+            batch.positions.push_back(batch.keys.Add(key.data(), key.size()));
+            batch.lengths.push_back(static_cast<std::uint8_t>(key.size()));
         }
     } catch (...) {
         batch.error = std::current_exception();
@@ -43,9 +49,12 @@ void MakeKeys(const WordCollation& collation, const std::vector<WordRecord>& rec
 
 }  // namespace
 
-std::uint32_t WordStore::KeyStore::Add(const std::uint8_t* key, std::size_t length) {
+std::uint32_t KeyStore::Add(const std::uint8_t* key, std::size_t length) {
     if (chunks_.empty() || used_ + length > kChunkSize) {
-        chunks_.emplace_back(new std::uint8_t[kChunkSize]);
+        auto* chunk =
+            static_cast<std::uint8_t*>(::operator new (kChunkSize, std::align_val_t{kChunkSize}));
+        AdviseLargePages(chunk, kChunkSize);
+        chunks_.emplace_back(chunk);
         used_ = 0;
     }
     if (length > 0)  // an empty key may have no storage at all (null)
@@ -53,6 +62,21 @@ std::uint32_t WordStore::KeyStore::Add(const std::uint8_t* key, std::size_t leng
     auto pos = static_cast<std::uint32_t>(((chunks_.size() - 1) << kChunkBits) | used_);
     used_ += length;
     return pos;
+}
+
+void KeyStore::FreeChunk::operator()(std::uint8_t* chunk) const noexcept {
+    ::operator delete (chunk, std::align_val_t{kChunkSize});
+}
+
+std::uint32_t KeyStore::Adopt(KeyStore&& other) {
+    auto base = static_cast<std::uint32_t>(chunks_.size() << kChunkBits);
+    if (other.chunks_.empty())
+        return base;
+    for (auto& chunk : other.chunks_)
+        chunks_.push_back(std::move(chunk));
+    used_ = other.used_;
+    other.Clear();
+    return base;
 }
 
 WordStore::WordStore(std::string locale) : collation_(std::move(locale)) {}
@@ -104,8 +128,8 @@ WordStore::SortKey WordStore::KeyFor(const WordValue& value) const {
     return key;
 }
 
-std::vector<std::uint32_t> WordStore::SlotsWithoutKey() const {
-    std::vector<std::uint32_t> missing;
+LargeVector<std::uint32_t> WordStore::SlotsWithoutKey() const {
+    LargeVector<std::uint32_t> missing;
     for (std::uint32_t slot = 0; slot < records_.size(); ++slot) {
         std::uint8_t flags = records_[slot].flags;
         if ((flags & WordRecord::kAlive) && !(flags & WordRecord::kHasKey))
@@ -117,7 +141,7 @@ std::vector<std::uint32_t> WordStore::SlotsWithoutKey() const {
 // Sort keys are the bulk of a load's cost; both cores make them, each with a collator
 // of its own (a collator is not to be shared between threads).
 void WordStore::MakeMissingKeys() {
-    std::vector<std::uint32_t> missing = SlotsWithoutKey();
+    LargeVector<std::uint32_t> missing = SlotsWithoutKey();
     if (missing.empty())
         return;
 
@@ -141,11 +165,13 @@ void WordStore::MakeMissingKeys() {
             std::rethrow_exception(batch.error);
 
     std::size_t i = 0;
-    for (const KeyBatch& batch : batches) {
-        std::uint32_t start = 0;
-        for (std::uint32_t end : batch.ends) {
-            StoreKey(records_[missing[i++]], batch.bytes.data() + start, end - start);
-            start = end;
+    for (KeyBatch& batch : batches) {
+        std::uint32_t base = keys_.Adopt(std::move(batch.keys));
+        for (std::size_t k = 0; k < batch.positions.size(); ++k) {
+            WordRecord& record = records_[missing[i++]];
+            record.keyPos = base + batch.positions[k];
+            record.keyLength = batch.lengths[k];
+            record.flags |= WordRecord::kHasKey;
         }
     }
 }
@@ -214,23 +240,34 @@ void WordStore::Remove(std::size_t position) {
 
 // ---------------------------------------------------------------- sorting
 
-std::vector<std::uint32_t> WordStore::SlotsInKeyOrder() const {
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> items;
+LargeVector<std::uint32_t> WordStore::SlotsInKeyOrder() const {
+    LargeVector<NumberedSlot> items;
     items.reserve(Count());
     CurrentOrder().ForEachFrom(0, [&](std::uint32_t slot) {
         const WordRecord& r = records_[slot];
-        items.emplace_back(BytesAsNumber(keys_.At(r.keyPos), r.keyLength), slot);
+        items.push_back({BytesAsNumber(keys_.At(r.keyPos), r.keyLength), slot});
         return true;
     });
-    std::sort(items.begin(), items.end(), [&](const auto& a, const auto& b) {
-        if (a.first != b.first)
-            return a.first < b.first;
-        const WordRecord& rb = records_[b.second];
-        return CompareKey(a.second, keys_.At(rb.keyPos), rb.keyLength) < 0;
-    });
-    std::vector<std::uint32_t> slots(items.size());
+    SortByNumber(items);
+    // Keys longer than eight bytes: the runs that share their first eight are put in order
+    // by the whole key, and equal keys by slot, so equal words come out the same each time.
+    for (std::size_t from = 0; from < items.size();) {
+        std::size_t to = from + 1;
+        while (to < items.size() && items[to].number == items[from].number)
+            ++to;
+        if (to - from > 1)
+            std::sort(items.begin() + static_cast<std::ptrdiff_t>(from),
+                      items.begin() + static_cast<std::ptrdiff_t>(to),
+                      [&](const NumberedSlot& a, const NumberedSlot& b) {
+                          const WordRecord& rb = records_[b.slot];
+                          int c = CompareKey(a.slot, keys_.At(rb.keyPos), rb.keyLength);
+                          return c != 0 ? c < 0 : a.slot < b.slot;
+                      });
+        from = to;
+    }
+    LargeVector<std::uint32_t> slots(items.size());
     for (std::size_t i = 0; i < items.size(); ++i)
-        slots[i] = items[i].second;
+        slots[i] = items[i].slot;
     return slots;
 }
 
@@ -240,12 +277,12 @@ std::vector<std::uint32_t> WordStore::SlotsInKeyOrder() const {
 // gather is independent of the one before, so the processor keeps many misses in flight,
 // where a cycle walk waits for each in turn (twice the sort's time at a million words).
 // The old array goes as soon as the new one is filled.
-std::size_t WordStore::MoveIntoSortOrder(std::vector<std::uint32_t>& slots, std::uint32_t current) {
+std::size_t WordStore::MoveIntoSortOrder(LargeVector<std::uint32_t>& slots, std::uint32_t current) {
     auto found = std::find(slots.begin(), slots.end(), current);
     std::size_t position =
         found == slots.end() ? 0 : static_cast<std::size_t>(found - slots.begin());
     constexpr std::size_t kAhead = 16;
-    std::vector<WordRecord> sorted;
+    RecordArray sorted;
     sorted.reserve(slots.size());
     for (std::size_t i = 0; i < slots.size(); ++i) {
         if (i + kAhead < slots.size())
@@ -262,7 +299,7 @@ std::size_t WordStore::Sort(std::size_t current) {
     // Keys first: a failure leaves the orders as they were.
     MakeMissingKeys();
     std::uint32_t slot = SlotAt(current);
-    std::vector<std::uint32_t> slots = SlotsInKeyOrder();
+    LargeVector<std::uint32_t> slots = SlotsInKeyOrder();
     byteIndex_.Drop();
     rowOrder_.clear();
     std::size_t position = MoveIntoSortOrder(slots, slot);

@@ -21,6 +21,31 @@
 
 namespace kormoszi {
 
+// Sort keys live in fixed chunks, so growing never copies what is stored.
+class KeyStore {
+  public:
+    // A chunk is one large page.
+    static constexpr std::size_t kChunkBits = 21, kChunkSize = std::size_t{1} << kChunkBits;
+    std::uint32_t Add(const std::uint8_t* key, std::size_t length);
+    const std::uint8_t* At(std::uint32_t pos) const {
+        return chunks_[pos >> kChunkBits].get() + (pos & (kChunkSize - 1));
+    }
+    void Clear() {
+        chunks_.clear();
+        used_ = 0;
+    }
+    // Takes over the chunks of other, after this store's own, and returns what to add to
+    // other's positions.
+    std::uint32_t Adopt(KeyStore&& other);
+
+  private:
+    struct FreeChunk {
+        void operator()(std::uint8_t* chunk) const noexcept;
+    };
+    std::vector<std::unique_ptr<std::uint8_t[], FreeChunk>> chunks_;
+    std::size_t used_ = 0;  // in the last chunk
+};
+
 class WordStore {
   public:
     using SortKey = std::vector<std::uint8_t>;
@@ -33,6 +58,8 @@ class WordStore {
     WordCollation& Collation() { return collation_; }
     // Discards every record, key and order; the insertion order is current again.
     void Clear();
+    // Room for count more records: a load that knows its size grows the array once.
+    void Reserve(std::size_t count) { records_.reserve(records_.size() + count); }
 
     bool Sorted() const { return sorted_; }
     // Records in the current order. O(1).
@@ -83,23 +110,6 @@ class WordStore {
     std::size_t Nearest(std::string_view text);
 
   private:
-    // Sort keys live in fixed chunks, so growing never copies what is stored.
-    class KeyStore {
-      public:
-        static constexpr std::size_t kChunkBits = 20, kChunkSize = std::size_t{1} << kChunkBits;
-        std::uint32_t Add(const std::uint8_t* key, std::size_t length);
-        const std::uint8_t* At(std::uint32_t pos) const {
-            return chunks_[pos >> kChunkBits].get() + (pos & (kChunkSize - 1));
-        }
-        void Clear() {
-            chunks_.clear();
-            used_ = 0;
-        }
-
-      private:
-        std::vector<std::unique_ptr<std::uint8_t[]>> chunks_;
-        std::size_t used_ = 0;  // in the last chunk
-    };
     static constexpr std::size_t kScanLimit = 20;
 
     const BlockList& CurrentOrder() const { return sorted_ ? sortOrder_ : rowOrder_; }
@@ -109,7 +119,7 @@ class WordStore {
     // Keys.
     int CompareKey(std::uint32_t slot, const std::uint8_t* key, std::size_t length) const;
     void StoreKey(WordRecord& record, const std::uint8_t* key, std::size_t length);
-    std::vector<std::uint32_t> SlotsWithoutKey() const;
+    LargeVector<std::uint32_t> SlotsWithoutKey() const;
     void MakeMissingKeys();
 
     // Places in the sort order.
@@ -117,8 +127,8 @@ class WordStore {
     std::size_t FindInSortOrder(std::uint32_t slot) const;
 
     // Sorting.
-    std::vector<std::uint32_t> SlotsInKeyOrder() const;
-    std::size_t MoveIntoSortOrder(std::vector<std::uint32_t>& slots, std::uint32_t current);
+    LargeVector<std::uint32_t> SlotsInKeyOrder() const;
+    std::size_t MoveIntoSortOrder(LargeVector<std::uint32_t>& slots, std::uint32_t current);
 
     // Searching.
     std::size_t ScanNearest(std::string_view text) const;
@@ -126,7 +136,7 @@ class WordStore {
     std::size_t FirstInSortOrderBeginningWith(std::string_view text, std::size_t found);
 
     WordCollation collation_;
-    std::vector<WordRecord> records_;  // by slot; removed records stay as tombstones
+    RecordArray records_;  // by slot; removed records stay as tombstones
     KeyStore keys_;
     std::uint32_t nextSerial_ = 0;
     BlockList rowOrder_;   // __MT__ROWORDER while current: slots by serial number

@@ -44,6 +44,8 @@ class WordTable {
     void OpenTable();
     // Cancels a pending insert or change, discards every record; nothing when closed.
     void CloseTable();
+    // Room for count more words; only a hint, for a load that knows how many will come.
+    void Reserve(std::size_t count) { store_.Reserve(count); }
     // Nesting counter; while above 0 the views get only SuspendedState notices.
     void SuspendNotices();
     void ResumeNotices();
