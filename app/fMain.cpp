@@ -129,8 +129,10 @@ QAccessibleInterface* MainWindowAccessibleFactory(const QString& className, QObj
 }  // namespace
 
 TfrmMain::TfrmMain(QWidget* parent) : QWidget(parent) {
-    [[maybe_unused]] static const bool accessible =
-        (QAccessible::installFactory(MainWindowAccessibleFactory), true);
+    [[maybe_unused]] static const bool accessible = [] {
+        QAccessible::installFactory(MainWindowAccessibleFactory);
+        return true;
+    }();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QString::fromUtf8("Kormoszi - Tormolag szótárazó"));
     setFont(SansSerif(11));

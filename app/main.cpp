@@ -22,5 +22,5 @@ int main(int argc, char** argv) {
     QObject::connect(&instance, &kormoszi::SingleInstance::RaiseRequested, &frmMain,
                      [&frmMain] { kormoszi::RaiseWindow(&frmMain); });
     frmMain.show();
-    return app.exec();
+    return QApplication::exec();
 }

@@ -198,8 +198,10 @@ QAccessibleInterface* WordGridAccessibleFactory(const QString& className, QObjec
 
 TWordGrid::TWordGrid(WordTable& table, QWidget* parent)
     : QAbstractScrollArea(parent), FTable(table) {
-    [[maybe_unused]] static const bool accessible =
-        (QAccessible::installFactory(WordGridAccessibleFactory), true);
+    [[maybe_unused]] static const bool accessible = [] {
+        QAccessible::installFactory(WordGridAccessibleFactory);
+        return true;
+    }();
     setFocusPolicy(Qt::StrongFocus);
     // A letter composed with a dead key, or one that an input method commits, comes as an
     // input-method event, not as a key.

@@ -108,7 +108,7 @@ long ResidentMegabytes() {
             resident = 0;
         std::fclose(f);
     }
-    return resident * 4096 / (1024 * 1024);
+    return resident * 4096 / (1024L * 1024L);
 }
 
 // Start-up to the first painted list: len3.txt of a million repeated words.

@@ -41,10 +41,14 @@ class Input {
     std::size_t pos_ = 0;
 };
 
+// The entry point libFuzzer calls, and the replayer beside ./test.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
 // Printable for a message: bytes outside ASCII as \xHH.
 inline std::string Show(const std::string& bytes) {
     std::string out = "\"";
-    for (unsigned char c : bytes) {
+    for (const char byte : bytes) {
+        const auto c = static_cast<unsigned char>(byte);
         if (c >= 0x20 && c < 0x7f && c != '"' && c != '\\') {
             out.push_back(static_cast<char>(c));
         } else {

@@ -117,7 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int n = 1; n <= 8; ++n) {
         const std::string context = "N=" + std::to_string(n) + " file " + Show(bytes);
         std::vector<std::string> expected;
-        for (std::size_t at = 0; at + static_cast<std::size_t>(n) <= size; at += n)
+        for (std::size_t at = 0; at + static_cast<std::size_t>(n) <= size;
+             at += static_cast<std::size_t>(n))
             expected.push_back(AsStored(bytes.substr(at, static_cast<std::size_t>(n))));
 
         WriteRaw(file, bytes);
@@ -129,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } catch (const EInOutError& error) {
             code = error.Code();
         }
-        FUZZ_CHECK(code == (size % n == 0 ? 0 : 100),
+        FUZZ_CHECK(code == (size % static_cast<std::size_t>(n) == 0 ? 0 : 100),
                    "read ended with code " + std::to_string(code) + ": " + context);
         FUZZ_CHECK(table.CountRecords() == static_cast<int>(expected.size()),
                    "word count " + std::to_string(table.CountRecords()) + ": " + context);

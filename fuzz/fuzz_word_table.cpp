@@ -608,16 +608,29 @@ std::string Text(Input& input) {
     return text;
 }
 
+// A step of the table that gives nothing back, and one of the model that expects nothing.
+template <class F>
+auto GivesNothing(F f) {
+    return [f](WordTable& t) {
+        f(t);
+        return 0L;
+    };
+}
+template <class F>
+auto ExpectsNothing(F f) {
+    return [f](Model& m, bool) {
+        f(m);
+        return Expect{};
+    };
+}
+
 void Post(Harness& h, const std::string& word) {
-    h.Step(
-        "BeginInsert", [](WordTable& t) { return t.BeginInsert(), 0L; },
-        [](Model& m, bool s) { return m.BeginInsert(s); });
-    h.Step(
-        "SetWordText " + Show(word), [&](WordTable& t) { return t.SetWordText(word), 0L; },
-        [&](Model& m, bool) { return m.SetWordText(word); });
-    h.Step(
-        "PostRecord", [](WordTable& t) { return t.PostRecord(), 0L; },
-        [](Model& m, bool) { return m.Post(); });
+    h.Step("BeginInsert", GivesNothing([](WordTable& t) { t.BeginInsert(); }),
+           [](Model& m, bool s) { return m.BeginInsert(s); });
+    h.Step("SetWordText " + Show(word), GivesNothing([&](WordTable& t) { t.SetWordText(word); }),
+           [&](Model& m, bool) { return m.SetWordText(word); });
+    h.Step("PostRecord", GivesNothing([](WordTable& t) { t.PostRecord(); }),
+           [](Model& m, bool) { return m.Post(); });
 }
 
 void Seek(Harness& h, const std::string& text) {
@@ -631,89 +644,77 @@ void Seek(Harness& h, const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Input input(data, size);
     Harness h;
-    h.Step(
-        "OpenTable", [](WordTable& t) { return t.OpenTable(), 0L; },
-        [](Model& m, bool) { return m.OpenTable(), Expect{}; });
+    h.Step("OpenTable", GivesNothing([](WordTable& t) { t.OpenTable(); }),
+           ExpectsNothing([](Model& m) { m.OpenTable(); }));
 
     for (int steps = 0; !input.Done() && steps < 1000; ++steps) {
         const bool roomy = h.State().Count() < kMaxRecords;
         switch (input.Byte() % 32) {
             case 0:
-                h.Step(
-                    "OpenTable", [](WordTable& t) { return t.OpenTable(), 0L; },
-                    [](Model& m, bool) { return m.OpenTable(), Expect{}; });
+                h.Step("OpenTable", GivesNothing([](WordTable& t) { t.OpenTable(); }),
+                       ExpectsNothing([](Model& m) { m.OpenTable(); }));
                 break;
             case 1:
-                h.Step(
-                    "CloseTable", [](WordTable& t) { return t.CloseTable(), 0L; },
-                    [](Model& m, bool) { return m.CloseTable(), Expect{}; });
+                h.Step("CloseTable", GivesNothing([](WordTable& t) { t.CloseTable(); }),
+                       ExpectsNothing([](Model& m) { m.CloseTable(); }));
                 break;
             case 2:
             case 3:
-                h.Step(
-                    "BeginInsert", [](WordTable& t) { return t.BeginInsert(), 0L; },
-                    [](Model& m, bool s) { return m.BeginInsert(s); });
+                h.Step("BeginInsert", GivesNothing([](WordTable& t) { t.BeginInsert(); }),
+                       [](Model& m, bool s) { return m.BeginInsert(s); });
                 break;
             case 4:
-                h.Step(
-                    "BeginEdit", [](WordTable& t) { return t.BeginEdit(), 0L; },
-                    [](Model& m, bool) { return m.BeginEdit(); });
+                h.Step("BeginEdit", GivesNothing([](WordTable& t) { t.BeginEdit(); }),
+                       [](Model& m, bool) { return m.BeginEdit(); });
                 break;
             case 5:
             case 6: {
                 std::string text = Text(input);
-                h.Step(
-                    "SetWordText " + Show(text),
-                    [&](WordTable& t) { return t.SetWordText(text), 0L; },
-                    [&](Model& m, bool) { return m.SetWordText(text); });
+                h.Step("SetWordText " + Show(text),
+                       GivesNothing([&](WordTable& t) { t.SetWordText(text); }),
+                       [&](Model& m, bool) { return m.SetWordText(text); });
                 break;
             }
             case 7:
             case 8:
                 if (roomy || h.State().state != TableState::Inserting)
-                    h.Step(
-                        "PostRecord", [](WordTable& t) { return t.PostRecord(), 0L; },
-                        [](Model& m, bool) { return m.Post(); });
+                    h.Step("PostRecord", GivesNothing([](WordTable& t) { t.PostRecord(); }),
+                           [](Model& m, bool) { return m.Post(); });
                 break;
             case 9:
-                h.Step(
-                    "CancelRecord", [](WordTable& t) { return t.CancelRecord(), 0L; },
-                    [](Model& m, bool) { return m.Cancel(); });
+                h.Step("CancelRecord", GivesNothing([](WordTable& t) { t.CancelRecord(); }),
+                       [](Model& m, bool) { return m.Cancel(); });
                 break;
             case 10:
-                h.Step(
-                    "RemoveCurrent", [](WordTable& t) { return t.RemoveCurrent(), 0L; },
-                    [](Model& m, bool) { return m.Remove(); });
+                h.Step("RemoveCurrent", GivesNothing([](WordTable& t) { t.RemoveCurrent(); }),
+                       [](Model& m, bool) { return m.Remove(); });
                 break;
             case 11:
-                h.Step(
-                    "MoveFirst", [](WordTable& t) { return t.MoveFirst(), 0L; },
-                    [](Model& m, bool s) { return m.MoveFirst(s); });
+                h.Step("MoveFirst", GivesNothing([](WordTable& t) { t.MoveFirst(); }),
+                       [](Model& m, bool s) { return m.MoveFirst(s); });
                 break;
             case 12:
-                h.Step(
-                    "MoveNext", [](WordTable& t) { return t.MoveNext(), 0L; },
-                    [](Model& m, bool s) { return m.MoveNext(s); });
+                h.Step("MoveNext", GivesNothing([](WordTable& t) { t.MoveNext(); }),
+                       [](Model& m, bool s) { return m.MoveNext(s); });
                 break;
             case 13:
             case 31: {
-                int n = static_cast<std::int8_t>(input.Byte());
+                int n = input.Byte();
+                n -= n > 127 ? 256 : 0;  // -128 to 127
                 h.Step(
                     "MoveBy " + std::to_string(n), [&](WordTable& t) { return long{t.MoveBy(n)}; },
                     [&](Model& m, bool s) { return m.MoveBy(n, s); });
                 break;
             }
             case 14:
-                h.Step(
-                    "MoveLast", [](WordTable& t) { return t.MoveLast(), 0L; },
-                    [](Model& m, bool s) { return m.MoveLast(s); });
+                h.Step("MoveLast", GivesNothing([](WordTable& t) { t.MoveLast(); }),
+                       [](Model& m, bool s) { return m.MoveLast(s); });
                 break;
             case 15: {
                 int p = int{input.Byte()} - 4;
-                h.Step(
-                    "GoToRecordNumber " + std::to_string(p),
-                    [&](WordTable& t) { return t.GoToRecordNumber(p), 0L; },
-                    [&](Model& m, bool s) { return m.GoToRecordNumber(p, s); });
+                h.Step("GoToRecordNumber " + std::to_string(p),
+                       GivesNothing([&](WordTable& t) { t.GoToRecordNumber(p); }),
+                       [&](Model& m, bool s) { return m.GoToRecordNumber(p, s); });
                 break;
             }
             case 16:
@@ -725,9 +726,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (h.State().sortedOn &&
                     (!h.State().rowsKnown || h.State().state == TableState::Editing))
                     field = "szo";
-                h.Step(
-                    "SortBy \"" + field + "\"", [&](WordTable& t) { return t.SortBy(field), 0L; },
-                    [&](Model& m, bool s) { return m.SortBy(field, s); });
+                h.Step("SortBy \"" + field + "\"",
+                       GivesNothing([&](WordTable& t) { t.SortBy(field); }),
+                       [&](Model& m, bool s) { return m.SortBy(field, s); });
                 break;
             }
             case 18:
@@ -736,24 +737,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 Seek(h, Text(input));
                 break;
             case 21:
-                h.Step(
-                    "SuspendNotices", [](WordTable& t) { return t.SuspendNotices(), 0L; },
-                    [](Model& m, bool) { return ++m.suspended, Expect{}; });
+                h.Step("SuspendNotices", GivesNothing([](WordTable& t) { t.SuspendNotices(); }),
+                       ExpectsNothing([](Model& m) { ++m.suspended; }));
                 break;
             case 22:
-                h.Step(
-                    "ResumeNotices", [](WordTable& t) { return t.ResumeNotices(), 0L; },
-                    [](Model& m, bool) {
-                        m.suspended = std::max(0, m.suspended - 1);
-                        return Expect{};
-                    });
+                h.Step("ResumeNotices", GivesNothing([](WordTable& t) { t.ResumeNotices(); }),
+                       [](Model& m, bool) {
+                           m.suspended = std::max(0, m.suspended - 1);
+                           return Expect{};
+                       });
                 break;
             case 23: {
                 int rows = input.Byte() % 30;
-                h.Step(
-                    "SetViewWindowSize " + std::to_string(rows),
-                    [&](WordTable& t) { return t.SetViewWindowSize(rows), 0L; },
-                    [&](Model& m, bool) { return m.windowSize = std::max(1, rows), Expect{}; });
+                h.Step("SetViewWindowSize " + std::to_string(rows),
+                       GivesNothing([&](WordTable& t) { t.SetViewWindowSize(rows); }),
+                       ExpectsNothing([&](Model& m) { m.windowSize = std::max(1, rows); }));
                 break;
             }
             case 24:
@@ -765,13 +763,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     Post(h, Text(input));
                 break;
             case 27: {  // a save's walk
-                h.Step(
-                    "MoveFirst", [](WordTable& t) { return t.MoveFirst(), 0L; },
-                    [](Model& m, bool s) { return m.MoveFirst(s); });
+                h.Step("MoveFirst", GivesNothing([](WordTable& t) { t.MoveFirst(); }),
+                       [](Model& m, bool s) { return m.MoveFirst(s); });
                 for (long guard = h.State().Count() + 2; !h.State().atEnd && guard > 0; --guard)
-                    h.Step(
-                        "MoveNext", [](WordTable& t) { return t.MoveNext(), 0L; },
-                        [](Model& m, bool s) { return m.MoveNext(s); });
+                    h.Step("MoveNext", GivesNothing([](WordTable& t) { t.MoveNext(); }),
+                           [](Model& m, bool s) { return m.MoveNext(s); });
                 break;
             }
             case 28:
@@ -785,16 +781,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             default: {  // the editor's change of the current word
                 std::string word = Text(input);
                 if (h.State().state == TableState::Browsing && h.State().HasCurrent()) {
-                    h.Step(
-                        "BeginEdit", [](WordTable& t) { return t.BeginEdit(), 0L; },
-                        [](Model& m, bool) { return m.BeginEdit(); });
-                    h.Step(
-                        "SetWordText " + Show(word),
-                        [&](WordTable& t) { return t.SetWordText(word), 0L; },
-                        [&](Model& m, bool) { return m.SetWordText(word); });
-                    h.Step(
-                        "PostRecord", [](WordTable& t) { return t.PostRecord(), 0L; },
-                        [](Model& m, bool) { return m.Post(); });
+                    h.Step("BeginEdit", GivesNothing([](WordTable& t) { t.BeginEdit(); }),
+                           [](Model& m, bool) { return m.BeginEdit(); });
+                    h.Step("SetWordText " + Show(word),
+                           GivesNothing([&](WordTable& t) { t.SetWordText(word); }),
+                           [&](Model& m, bool) { return m.SetWordText(word); });
+                    h.Step("PostRecord", GivesNothing([](WordTable& t) { t.PostRecord(); }),
+                           [](Model& m, bool) { return m.Post(); });
                     Seek(h, word);
                 }
                 break;

@@ -57,8 +57,11 @@ std::string Mutate(const std::vector<std::string>& inputs, std::mt19937& random)
         auto byte = static_cast<char>(random());
         switch (pick(6)) {
             case 0:
-                if (!s.empty())
-                    s[pick(s.size())] ^= static_cast<char>(1u << pick(8));
+                if (!s.empty()) {
+                    const unsigned bit = 1u << pick(8);  // drawn first, as before
+                    char& c = s[pick(s.size())];
+                    c = static_cast<char>(static_cast<unsigned char>(c) ^ bit);
+                }
                 break;
             case 1:
                 if (!s.empty())
@@ -104,7 +107,7 @@ int main(int argc, char** argv) {
             runs = std::stol(arg.substr(6));
         } else if (arg.rfind("-seed=", 0) == 0) {
             seed = static_cast<unsigned>(std::stoul(arg.substr(6)));
-        } else if (arg.rfind("-", 0) == 0) {
+        } else if (arg.rfind('-', 0) == 0) {
             continue;  // a libFuzzer option, meaningless here
         } else if (std::filesystem::is_directory(arg)) {
             for (const auto& entry : std::filesystem::directory_iterator(arg))

@@ -16,7 +16,7 @@ namespace kormoszi {
 namespace {
 
 // Large enough that a word file of a million words takes a handful of calls.
-constexpr std::size_t kBufferSize = 256 * 1024;
+constexpr std::size_t kBufferSize = std::size_t{256} * 1024;
 
 std::string MessageFor(int code) {
     switch (code) {

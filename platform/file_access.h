@@ -164,7 +164,7 @@ class RecordFile {
     enum class Mode { Closed, Reading, Writing };
 
     void CheckName() const;
-    void ReadSlow(void* buffer, std::size_t size);
+    void ReadSlow(void* buffer, std::size_t wanted);
     void WriteSlow(const void* data, std::size_t size);
     bool EofSlow();
     bool Fill();

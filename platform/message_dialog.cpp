@@ -214,6 +214,8 @@ struct MessageLayout {
     int RowWidth, ClientWidth, ClientHeight;
 };
 
+namespace {
+
 MessageLayout LayOut(const QString& message, MessageButtons buttons, const QFontMetrics& metrics) {
     const int unitX = metrics.horizontalAdvance(
                           QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
@@ -249,6 +251,8 @@ MessageLayout LayOut(const QString& message, MessageButtons buttons, const QFont
     layout.ButtonTop = blockHeight + layout.VerticalMargin + verticalSpacing;
     return layout;
 }
+
+}  // namespace
 
 TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButtons buttons,
                            QWidget* parent)

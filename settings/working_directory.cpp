@@ -18,7 +18,7 @@ namespace kormoszi {
 QString CurrentDirectory() {
     // QDir::currentPath() would answer a deleted current directory with a stale name.
     QByteArray buffer(4096, '\0');
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    while (::getcwd(buffer.data(), static_cast<std::size_t>(buffer.size())) == nullptr) {
         if (errno != ERANGE)
             return {};
         buffer.resize(buffer.size() * 2);
@@ -87,7 +87,7 @@ QString NearestExistingDirectory(const QString& path) {
 }
 
 QString VolumeCurrentDirectory(const QString& root) {
-    const QString current = CurrentDirectory();
+    QString current = CurrentDirectory();
     if (!current.isEmpty() && VolumeRootFor(current) == root)
         return current;
     return root;

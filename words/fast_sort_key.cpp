@@ -147,7 +147,7 @@ bool UnitElements(const UCollator* collator, const char16_t (&unicode)[256],
                   std::vector<std::size_t>& unitLength) {
     elements.assign(1 + 255 + contractions.size(), {});
     unitLength.assign(elements.size(), 1);
-    for (int b = 1; b < 256; ++b)
+    for (std::size_t b = 1; b < 256; ++b)
         if (!ElementsOf(collator, std::u16string(1, unicode[b]), elements[b]))
             return false;
     for (std::size_t i = 0; i < contractions.size(); ++i) {
@@ -388,7 +388,7 @@ std::vector<std::string> FastSortKey::StartupWords() const {
         inContractions += c;
     std::string bytes;
     int ignorable = 0;
-    for (int b = 1; b < 256; ++b) {
+    for (std::size_t b = 1; b < 256; ++b) {
         const Unit& unit = units_[b];
         bool nothing = unit.count[0] + unit.count[1] + unit.count[2] == 0 &&
                        inContractions.find(static_cast<char>(b)) == std::string::npos;

@@ -16,7 +16,7 @@ namespace kormoszi {
 
 namespace {
 
-constexpr std::size_t kWriteChunk = 64 * 1024;
+constexpr std::size_t kWriteChunk = std::size_t{64} * 1024;
 
 void RequireLength(int n) {
     if (n < 1)

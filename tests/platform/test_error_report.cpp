@@ -76,7 +76,7 @@ TEST(ErrorReport, ShowsTheTextInTheCriticalBoxWithTheFullStopRule) {
         {"<b>len3.txt</b>", "<b>len3.txt</b>."},
     };
     for (const auto& [raised, shown] : cases) {
-        const auto texts = BoxesShownBy([&] { ReportError(std::runtime_error(raised)); });
+        const auto texts = BoxesShownBy([text = raised] { ReportError(std::runtime_error(text)); });
         EXPECT_EQ(texts, std::vector<QString>{U(shown)}) << raised;
     }
 }

@@ -416,7 +416,7 @@ TEST(RecordFileFullDisk, InPlaceSavePutsTheOldBytesBack) {
     const std::string fresh(5000, 'n');
     WriteBytes(name, old);
     ASSERT_EQ(::link(name.c_str(), (dir / "other.txt").c_str()), 0);
-    for (rlim_t k : {0, 1, 2999, 3000, 3001, 4999}) {
+    for (rlim_t k : {0u, 1u, 2999u, 3000u, 3001u, 4999u}) {
         ASSERT_EQ(SaveUnderLimit(name, fresh, k), 101) << "failing at byte " << k;
         ASSERT_EQ(ReadBytes(name), old) << "failing at byte " << k;
         ASSERT_EQ(dir.Entries(), (std::vector<std::string>{"len5.txt", "other.txt"}));

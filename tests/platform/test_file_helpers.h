@@ -110,8 +110,10 @@ inline int FileErrorOf(const std::function<void()>& body) {
 class ScopedEnv {
   public:
     ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old, had_ = true;
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+            had_ = true;
+        }
         ::setenv(name, value.c_str(), 1);
     }
     ~ScopedEnv() {

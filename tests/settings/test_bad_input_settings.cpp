@@ -215,7 +215,7 @@ TEST_F(BadSettings, SettingsFileThatIsNotARegularFile) {
     {
         TfrmMain window;
         window.show();
-        QTest::qWait(50);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !error.isEmpty(); }));
         EXPECT_TRUE(window.isVisible());
         EXPECT_EQ(error, QStringLiteral("Failed to get data for 'Path'"));
     }
@@ -242,7 +242,7 @@ TEST_F(BadSettings, WindowShowsTheErrorAndLoadsNothing) {
     CatchErrorBox(error);
     TfrmMain window;
     window.show();
-    QTest::qWait(50);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !error.isEmpty(); }));
     EXPECT_EQ(error, QStringLiteral("Invalid data type for 'Path'"));
     EXPECT_EQ(window.mSzavak.State(), TableState::Inactive);
     EXPECT_EQ(window.lDarab->text(), QString::fromUtf8("Szavak száma: 0"));

@@ -40,7 +40,7 @@ using kormoszi::testing::U;
 
 // Runs action on the picker's dialog as soon as it is shown. Anything else that turns up
 // modal instead fails the test and is closed, so that nothing waits for ever.
-void WhenShown(std::function<void(QDialog*)> action) {
+void WhenShown(const std::function<void(QDialog*)>& action) {
     kormoszi::testing::OnNextDialog([action](QWidget* modal) {
         if (modal->objectName() == QLatin1String("TSelectDirDlg")) {
             action(static_cast<QDialog*>(modal));
@@ -104,13 +104,13 @@ class DirectoryPickerTest : public ::testing::Test {
     void TearDown() override { QDir::setCurrent(FSavedDirectory); }
 
     QString MakeDir(const QString& relative) {
-        const QString path = FRoot + QLatin1Char('/') + relative;
+        QString path = FRoot + QLatin1Char('/') + relative;
         EXPECT_TRUE(QDir().mkpath(path));
         return path;
     }
 
-    bool Run(DirectoryPicker& picker, std::function<void(QDialog*)> action) {
-        WhenShown(std::move(action));
+    bool Run(DirectoryPicker& picker, const std::function<void(QDialog*)>& action) {
+        WhenShown(action);
         return picker.Execute();
     }
 

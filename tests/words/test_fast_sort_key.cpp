@@ -133,7 +133,7 @@ TEST(FastSortKey, OrdersSearchLettersDoubleLettersAndAnyBytesLikeTheCollator) {
         capital[0] = static_cast<char>(w[0] - 'a' + 'A');
         for (const std::string& v : {w, capital})
             for (const char* around : {"", "a", "\xAD", "-"})
-                pairs.push_back(around + v + around + v);
+                pairs.push_back(std::string(around).append(v).append(around).append(v));
     }
     ExpectHungarianOrder(c, pairs);
 
@@ -152,7 +152,8 @@ TEST(FastSortKey, OrdersSearchLettersDoubleLettersAndAnyBytesLikeTheCollator) {
 TEST(FastSortKey, LongRunsOfCommonWeightsKeepTheOrder) {
     WordCollation c;
     Words words;
-    for (int n : {1, 2, 60, 61, 62, 100, 101, 102, 120, 121, 122, 200, 243, 244, 245, 300})
+    for (std::size_t n :
+         {1u, 2u, 60u, 61u, 62u, 100u, 101u, 102u, 120u, 121u, 122u, 200u, 243u, 244u, 245u, 300u})
         for (const char* tail : {"", "a", "\xE1", "A", "\xC1", "\xF5", "\xAD", "b"}) {
             words.push_back(std::string(n, 'a') + tail);
             words.push_back(std::string(n, 'a') + tail + std::string(n / 2, 'a'));
@@ -263,7 +264,7 @@ TEST(FastSortKey, DerivesExactKeysForOtherTailorings) {
               key->Contractions().end());
 
     Words words = Sample("abcefkqxyQA\xE1", 5, 20000, 6);
-    for (int n : {3, 70, 130, 200})
+    for (std::size_t n : {3u, 70u, 130u, 200u})
         for (const char* tail : {"", "x", "y", "q", "Q", "b"})
             words.push_back(std::string(n, 'a') + tail + "ab");
     auto compare = [&](const std::string& a, const std::string& b) { return rc.Compare(a, b); };

@@ -89,7 +89,7 @@ TEST_F(WordFileTest, ThousandWordsOfFiveMakeExactly5000Bytes) {
     for (int i = 0; i < 1000; ++i) {
         std::string word = "aaaaa";
         for (int k = 0, v = i; k < 3; ++k, v /= 10)
-            word[4 - k] = static_cast<char>('a' + v % 10);
+            word[static_cast<std::size_t>(4 - k)] = static_cast<char>('a' + v % 10);
         table.BeginInsert();
         table.SetWordText(word);
         table.PostRecord();

@@ -22,6 +22,7 @@ using test::WriteBytes;
 
 std::vector<std::uint64_t> Packed(const std::vector<std::string>& words) {
     std::vector<std::uint64_t> packed;
+    packed.reserve(words.size());
     for (const std::string& word : words)
         packed.push_back(PackWord(word, 3));
     return packed;
