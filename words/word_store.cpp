@@ -221,6 +221,8 @@ void WordStore::Replace(std::size_t position, const WordValue& value, const Sort
     } else {
         stored.flags = static_cast<std::uint8_t>(stored.flags & ~WordRecord::kHasKey);
     }
+    // The byte index finds a record by its bytes: it lets the record go while the bytes are
+    // still the ones it was filed under, and files it again under the new ones.
     bool bytesChanged = std::memcmp(stored.word, value.word, sizeof stored.word) != 0;
     if (bytesChanged)
         byteIndex_.Erase(slot);
