@@ -1,0 +1,347 @@
+// The save on Windows. The new file beside the old one is flushed and put in its place by
+// ReplaceFileW, which keeps the old file's attributes and access control list (a new word
+// file is moved in with write-through). A hard-linked file, and a file that the user may
+// write in a directory that takes no new file (a game under C:\Program Files), are
+// rewritten in place behind the rollback journal.
+//
+// Left out here, as they have no meaning on Windows: owner and group (the access control
+// list stays with the file), sticky directories and their planted links (making a link
+// needs a privilege), and directories that let nothing go again.
+
+#include <aclapi.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/descriptor_io.h"
+#include "platform/rollback_journal.h"
+#include "platform/safe_replace.h"
+#include "platform/windows_files.h"
+
+namespace kormoszi {
+
+struct ReplaceTarget::Native {
+    std::string dir;  // the directory that holds the file
+    DWORD links = 1;
+    DWORD attributes = 0;  // the old file's
+};
+
+namespace {
+
+void CloseQuietly(HANDLE& handle) {
+    if (handle != INVALID_HANDLE_VALUE)
+        ::CloseHandle(handle);
+    handle = INVALID_HANDLE_VALUE;
+}
+
+// The full name of an open file, links resolved, in the usual form ("C:\..." or
+// "\\server\..."); empty when the system cannot tell it.
+std::string FinalPathOf(HANDLE file) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            ::GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()),
+                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(length + 1);
+    }
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0)
+        return Narrow(L"\\\\" + path.substr(8));
+    if (path.rfind(L"\\\\?\\", 0) == 0)
+        return Narrow(path.substr(4));
+    return Narrow(path);
+}
+
+// True when the file is this user's: another user's file of our name pattern in a shared
+// directory stays where it is.
+bool IsOurs(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                          nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool ours = false;
+    HANDLE token = nullptr;
+    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        alignas(TOKEN_USER) char buffer[256];
+        DWORD size = 0;
+        if (::GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size))
+            ours = ::EqualSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, owner) != 0;
+        ::CloseHandle(token);
+    }
+    ::LocalFree(descriptor);
+    return ours;
+}
+
+// Removes the file name of ours in dir unless a running save holds it: such a save keeps
+// it open without sharing, so this open fails; a killed save's handle died with it.
+void RemoveIfStale(const std::string& dir, const std::string& name) {
+    HANDLE file = OpenByName(JoinPath(dir, name), DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, 0,
+                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (::GetFileInformationByHandle(file, &info) &&
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+        info.nNumberOfLinks == 1 && IsOurs(file)) {
+        FILE_DISPOSITION_INFO disposition{};
+        disposition.DeleteFile = TRUE;
+        (void)::SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                           sizeof disposition);
+    }
+    CloseQuietly(file);
+}
+
+// The new content in a new file beside the old one, which takes the old one's place once
+// flushed.
+class NewFileReplace final : public Replacement {
+  public:
+    using Replacement::Replacement;
+    ~NewFileReplace() override { Abandon(); }
+
+    // Makes the new file. False when the directory takes no new file but the old file is
+    // writable: the file must then be rewritten in place. Throws EInOutError.
+    bool Begin();
+    std::unique_ptr<ReplaceTarget> GiveUp() { return std::move(target_); }
+
+    int Write(const char* data, std::size_t size) override {
+        return WriteAll(NativeOf(file_), data, size);
+    }
+    int Commit(const FileStamp* expected, FileStamp* written) override;
+
+  private:
+    bool Changed(const FileStamp* expected) const;
+    int PutInPlace();
+    void Abandon() noexcept;
+
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+    std::string tempPath_;  // removed unless put in place
+};
+
+bool NewFileReplace::Begin() {
+    const std::string& dir = target_->System().dir;
+    int error = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < 100 && error == ERROR_FILE_EXISTS; ++attempt) {
+        const std::string path = JoinPath(dir, FreshTemporaryName());
+        // Unshared while it is written, so that another save's clean-up leaves it alone.
+        file_ = OpenByName(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+        error = file_ == INVALID_HANDLE_VALUE ? LastError() : 0;
+        if (error == 0)
+            tempPath_ = path;
+    }
+    if (error == 0)
+        return true;
+    if (target_->Exists() && error == ERROR_ACCESS_DENIED)
+        return false;  // the directory takes no file, but the file itself is writable
+    target_->Fail(error);
+}
+
+bool NewFileReplace::Changed(const FileStamp* expected) const {
+    if (expected == nullptr)
+        return false;
+    FileStamp now;
+    return StampAt(target_->Path(), now) != 0 || now != *expected;
+}
+
+int NewFileReplace::PutInPlace() {
+    std::wstring temp, path;
+    if (!Widen(tempPath_, temp) || !Widen(target_->Path(), path))
+        return ERROR_INVALID_NAME;
+    const bool done =
+        target_->Exists()
+            ? ::ReplaceFileW(path.c_str(), temp.c_str(), nullptr,
+                             REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                             nullptr, nullptr) != 0
+            : ::MoveFileExW(temp.c_str(), path.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!done)
+        return LastError();
+    tempPath_.clear();
+    // ReplaceFileW keeps them; not every implementation of it does.
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD old = target_->System().attributes & kept;
+    if (target_->Exists() && (::GetFileAttributesW(path.c_str()) & kept) != old)
+        (void)::SetFileAttributesW(path.c_str(), old != 0 ? old : FILE_ATTRIBUTE_NORMAL);
+    return 0;
+}
+
+int NewFileReplace::Commit(const FileStamp* expected, FileStamp* written) {
+    if (!::FlushFileBuffers(file_))
+        return LastError();  // never retried: the pages may be gone
+    const int closed = ::CloseHandle(file_) ? 0 : LastError();
+    file_ = INVALID_HANDLE_VALUE;
+    if (closed != 0)
+        return closed;
+    if (Changed(expected))
+        return kChanged;
+    if (const int error = PutInPlace())
+        return error;
+    if (written != nullptr)
+        (void)StampAt(target_->Path(), *written);
+    return SyncDirectoryOf(target_->Path());
+}
+
+void NewFileReplace::Abandon() noexcept {
+    const DWORD savedError = ::GetLastError();
+    CloseQuietly(file_);
+    std::wstring temp;
+    if (!tempPath_.empty() && Widen(tempPath_, temp))
+        ::DeleteFileW(temp.c_str());
+    tempPath_.clear();
+    ::SetLastError(savedError);
+}
+
+// The file itself rewritten: the new content waits in memory until Commit, which first
+// journals the old content, flushed, so that a save killed half-way is rolled back by the
+// next load; a save that fails half-way puts the old bytes back itself.
+class InPlaceRewrite final : public Replacement {
+  public:
+    explicit InPlaceRewrite(std::unique_ptr<ReplaceTarget> target);
+    ~InPlaceRewrite() override;
+
+    int Write(const char* data, std::size_t size) override {
+        content_.append(data, size);
+        return 0;
+    }
+    int Commit(const FileStamp* expected, FileStamp* written) override;
+
+  private:
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+    bool touched_ = false;  // the old bytes were overwritten and are not back yet
+    std::string old_, content_;
+    RollbackJournal journal_;
+};
+
+InPlaceRewrite::InPlaceRewrite(std::unique_ptr<ReplaceTarget> target)
+    : Replacement(std::move(target)) {
+    // Shared as a loaded file is: another writer meanwhile shows in the stamp at Commit.
+    file_ = OpenByName(target_->Path(), GENERIC_READ | GENERIC_WRITE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    if (file_ == INVALID_HANDLE_VALUE)
+        target_->Fail(LastError());
+}
+
+InPlaceRewrite::~InPlaceRewrite() {
+    // Should this fail too, the journal stays for the next load to roll back from.
+    if (touched_ && RewriteAll(NativeOf(file_), old_) == 0)
+        journal_.Remove();
+    CloseQuietly(file_);
+}
+
+int InPlaceRewrite::Commit(const FileStamp* expected, FileStamp* written) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(file_, &info))
+        return LastError();
+    if (expected != nullptr && StampFrom(info) != *expected)
+        return kChanged;
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(file_, start, nullptr, FILE_BEGIN))
+        return LastError();
+    if (const int error = ReadAll(NativeOf(file_), old_))
+        return error;
+    if (const int error = journal_.Write(target_->Path(), FileIndexOf(info), old_))
+        return error;
+    touched_ = true;
+    if (const int error = RewriteAll(NativeOf(file_), content_))
+        return error;
+    if (!::GetFileInformationByHandle(file_, &info))
+        return LastError();
+    touched_ = false;
+    if (written != nullptr)
+        *written = StampFrom(info);
+    CloseQuietly(file_);  // the content is flushed: a failing close loses nothing
+    journal_.Remove();
+    return 0;
+}
+
+}  // namespace
+
+// The system follows links itself when it opens the file; the save goes to the file they
+// end at, so that a link keeps pointing where it pointed.
+ReplaceTarget::ReplaceTarget(const std::string& name) : native_(std::make_unique<Native>()) {
+    path_ = name;
+    HANDLE file = OpenByName(name, FILE_READ_ATTRIBUTES, kShareAll, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS);
+    if (file != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION info;
+        const bool regular = ::GetFileInformationByHandle(file, &info) &&
+                             (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+                             ::GetFileType(file) == FILE_TYPE_DISK;
+        const std::string final = FinalPathOf(file);
+        CloseQuietly(file);
+        if (!regular)
+            throw EInOutError(FileCode::kAccessDenied);
+        if (!final.empty())
+            path_ = final;
+        exists_ = true;
+    } else if (LastError() != ERROR_FILE_NOT_FOUND) {
+        Fail(LastError());
+    }
+    native_->dir = ExtractFileDir(path_);
+    std::size_t base = path_.size();
+    while (base > 0 && !IsPathDelimiter(path_[base - 1]))
+        --base;
+    base_ = path_.substr(base);
+    if (!exists_) {
+        if (!IsDirectory(native_->dir))
+            Fail(ERROR_PATH_NOT_FOUND);
+        return;
+    }
+    // A replacement would go over a read-only file too, so the file itself is asked; a
+    // file that another program holds without sharing fails here with 32.
+    file = OpenByName(path_, GENERIC_WRITE, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    if (file == INVALID_HANDLE_VALUE)
+        Fail(LastError());
+    BY_HANDLE_FILE_INFORMATION info;
+    const int error = ::GetFileInformationByHandle(file, &info) ? 0 : LastError();
+    CloseQuietly(file);
+    if (error != 0)
+        Fail(error);
+    native_->links = info.nNumberOfLinks;
+    native_->attributes = info.dwFileAttributes;
+}
+
+ReplaceTarget::~ReplaceTarget() = default;
+
+void ReplaceTarget::Fail(int error) const {
+    RaiseFileError(error, path_);
+}
+
+void ClearLeftovers(const ReplaceTarget& target) {
+    const std::string& dir = target.System().dir;
+    std::wstring pattern;
+    if (!Widen(JoinPath(dir, ".kormoszi-*"), pattern))
+        return;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    std::vector<std::string> stale;
+    do {
+        const std::string name = Narrow(found.cFileName);
+        if (IsTemporaryName(name))
+            stale.push_back(name);
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    for (const std::string& name : stale)
+        RemoveIfStale(dir, name);
+}
+
+std::unique_ptr<Replacement> StartReplacement(std::unique_ptr<ReplaceTarget> target) {
+    // Other names of the file would keep the old content after a replacement.
+    if (target->Exists() && target->System().links > 1)
+        return std::make_unique<InPlaceRewrite>(std::move(target));
+    auto fresh = std::make_unique<NewFileReplace>(std::move(target));
+    if (fresh->Begin())
+        return fresh;
+    return std::make_unique<InPlaceRewrite>(fresh->GiveUp());
+}
+
+}  // namespace kormoszi
