@@ -3,6 +3,10 @@
 
 #include <windows.h>
 
+// aclapi.h needs windows.h first.
+#include <aclapi.h>
+
+#include <algorithm>
 #include <string>
 
 #include "platform/descriptor_io.h"
@@ -87,6 +91,25 @@ int InfoAt(const std::string& name, BY_HANDLE_FILE_INFORMATION& info, bool& exis
     ::CloseHandle(file);
     exists = error == 0;
     return error;
+}
+
+bool IsOurs(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                          nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool ours = false;
+    HANDLE token = nullptr;
+    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        alignas(TOKEN_USER) char buffer[256];
+        DWORD size = 0;
+        if (::GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size))
+            ours = ::EqualSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, owner) != 0;
+        ::CloseHandle(token);
+    }
+    ::LocalFree(descriptor);
+    return ours;
 }
 
 bool IsDirectory(const std::string& path) {

@@ -1,5 +1,6 @@
 // The rollback journals on Windows, in %LOCALAPPDATA%\Kormoszi. The user profile's access
-// control list keeps other users out of it, which the owner and mode checks do on POSIX.
+// control list keeps other users out of it, as the mode does on POSIX; a journal is
+// trusted only when it is a plain file of the user's all the same.
 // A running save keeps its journal open sharing nothing but its removal; a rollback waits
 // until it can open the journal, and finds it gone when that save went through.
 
@@ -86,7 +87,8 @@ void Drop(const std::string& journal) noexcept {
 }
 
 // Opens the journal at path, waiting while a running save or another rollback holds it;
-// INVALID_HANDLE_VALUE when it is gone (its save went through) or is no plain file.
+// INVALID_HANDLE_VALUE when it is gone (its save went through) or is not a plain file of
+// this user's.
 HANDLE OpenJournal(const std::string& path) {
     for (;;) {
         const HANDLE file = OpenByName(path, GENERIC_READ | DELETE, FILE_SHARE_DELETE,
@@ -100,7 +102,8 @@ HANDLE OpenJournal(const std::string& path) {
         BY_HANDLE_FILE_INFORMATION info;
         if (::GetFileInformationByHandle(file, &info) &&
             (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
-                0)
+                0 &&
+            IsOurs(file))
             return file;
         ::CloseHandle(file);
         return INVALID_HANDLE_VALUE;

@@ -8,7 +8,6 @@
 // list stays with the file), sticky directories and their planted links (making a link
 // needs a privilege), and directories that let nothing go again.
 
-#include <aclapi.h>
 #include <windows.h>
 
 #include <memory>
@@ -56,27 +55,6 @@ std::string FinalPathOf(HANDLE file) {
     if (path.rfind(L"\\\\?\\", 0) == 0)
         return Narrow(path.substr(4));
     return Narrow(path);
-}
-
-// True when the file is this user's: another user's file of our name pattern in a shared
-// directory stays where it is.
-bool IsOurs(HANDLE file) {
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                          nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
-        return false;
-    bool ours = false;
-    HANDLE token = nullptr;
-    if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
-        alignas(TOKEN_USER) char buffer[256];
-        DWORD size = 0;
-        if (::GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size))
-            ours = ::EqualSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, owner) != 0;
-        ::CloseHandle(token);
-    }
-    ::LocalFree(descriptor);
-    return ours;
 }
 
 // Removes the file name of ours in dir unless a running save holds it: such a save keeps
@@ -153,13 +131,17 @@ int NewFileReplace::PutInPlace() {
     std::wstring temp, path;
     if (!Widen(tempPath_, temp) || !Widen(target_->Path(), path))
         return ERROR_INVALID_NAME;
-    const bool done =
+    bool done =
         target_->Exists()
             ? ::ReplaceFileW(path.c_str(), temp.c_str(), nullptr,
                              REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
                              nullptr, nullptr) != 0
             : ::MoveFileExW(temp.c_str(), path.c_str(),
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (!done && target_->Exists() && LastError() == ERROR_FILE_NOT_FOUND)
+        // Another program removed the file meanwhile: the new one takes its name all the same.
+        done = ::MoveFileExW(temp.c_str(), path.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!done)
         return LastError();
     tempPath_.clear();

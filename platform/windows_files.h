@@ -43,6 +43,9 @@ FileStamp StampFrom(const BY_HANDLE_FILE_INFORMATION& info);
 // directory on its path. 0 or the system's error.
 int InfoAt(const std::string& name, BY_HANDLE_FILE_INFORMATION& info, bool& exists);
 
+// True when the open file (opened with READ_CONTROL) belongs to this user.
+bool IsOurs(HANDLE file);
+
 // True for an existing directory; "" stands for the current one.
 bool IsDirectory(const std::string& path);
 

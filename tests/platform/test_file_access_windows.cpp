@@ -3,11 +3,13 @@
 // the stamp that tells another writer's change.
 
 #include <windows.h>
-// (after windows.h)
+
+// aclapi.h needs windows.h first.
 #include <aclapi.h>
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/file_access.h"
@@ -316,6 +318,31 @@ TEST(WindowsJournal, TheNextLoadRollsBackOnlyFromAWholeJournalOfTheSameFile) {
     Save(name, "def");  // a save rolls back first, too
     EXPECT_EQ(Load(name), "def");
     EXPECT_EQ(ReadBytes(other), "oldoldold");
+    EXPECT_EQ(state.Journals(), std::vector<std::string>{});
+}
+
+// A load while a save rewrites the file behind its journal waits for that save instead of
+// reading the half-written file, and does not roll back what it wrote.
+TEST(WindowsJournal, ALoadWaitsForARewriteThatHoldsItsJournal) {
+    ScratchDir dir;
+    JournalDir state;
+    const std::string name = dir / "len3.txt";
+    WriteBytes(name, "oldoldold");
+    HANDLE halfway = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread save([&] {
+        RollbackJournal journal;
+        const std::string real = std::filesystem::canonical(name).string();
+        EXPECT_EQ(journal.Write(real, StampOf(name).Inode, "oldoldold"), 0);
+        WriteBytes(name, "newold");
+        ::SetEvent(halfway);
+        ::Sleep(300);
+        WriteBytes(name, "newnewnew");
+        journal.Remove();
+    });
+    ::WaitForSingleObject(halfway, INFINITE);
+    EXPECT_EQ(Load(name), "newnewnew");
+    save.join();
+    ::CloseHandle(halfway);
     EXPECT_EQ(state.Journals(), std::vector<std::string>{});
 }
 
