@@ -1,8 +1,8 @@
 // The save on Windows. The new file beside the old one is flushed and put in its place by
 // ReplaceFileW, which keeps the old file's attributes and access control list (a new word
 // file is moved in with write-through). A hard-linked file, and a file that the user may
-// write in a directory that takes no new file (a game under C:\Program Files), are
-// rewritten in place behind the rollback journal.
+// write in a directory that takes no new file (a game under C:\Program Files), or that
+// may be written but not replaced, are rewritten in place behind the rollback journal.
 //
 // Left out here, as they have no meaning on Windows: owner and group (the access control
 // list stays with the file), sticky directories and their planted links (making a link
@@ -23,7 +23,8 @@ namespace kormoszi {
 struct ReplaceTarget::Native {
     std::string dir;  // the directory that holds the file
     DWORD links = 1;
-    DWORD attributes = 0;  // the old file's
+    DWORD attributes = 0;     // the old file's
+    bool replaceable = true;  // another file may take its place
 };
 
 namespace {
@@ -277,8 +278,16 @@ ReplaceTarget::ReplaceTarget(const std::string& name) : native_(std::make_unique
         return;
     }
     // A replacement would go over a read-only file too, so the file itself is asked; a
-    // file that another program holds without sharing fails here with 32.
-    file = OpenByName(path_, GENERIC_WRITE, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    // file that another program holds without sharing fails here with 32. One that may be
+    // written but not replaced (held by a program that shares all but its removal, or whose
+    // removal the user may not do) is rewritten in place.
+    file =
+        OpenByName(path_, GENERIC_WRITE | DELETE, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    if (file == INVALID_HANDLE_VALUE &&
+        (LastError() == ERROR_SHARING_VIOLATION || LastError() == ERROR_ACCESS_DENIED)) {
+        native_->replaceable = false;
+        file = OpenByName(path_, GENERIC_WRITE, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    }
     if (file == INVALID_HANDLE_VALUE)
         Fail(LastError());
     BY_HANDLE_FILE_INFORMATION info;
@@ -318,7 +327,7 @@ void ClearLeftovers(const ReplaceTarget& target) {
 
 std::unique_ptr<Replacement> StartReplacement(std::unique_ptr<ReplaceTarget> target) {
     // Other names of the file would keep the old content after a replacement.
-    if (target->Exists() && target->System().links > 1)
+    if (target->Exists() && (target->System().links > 1 || !target->System().replaceable))
         return std::make_unique<InPlaceRewrite>(std::move(target));
     auto fresh = std::make_unique<NewFileReplace>(std::move(target));
     if (fresh->Begin())

@@ -172,9 +172,11 @@ TEST(WindowsFileError, AReadOnlyFileGives5AndStaysAsItWas) {
 }
 
 // Another program that holds the file without sharing it stops a load and a save with 32
-// and loses nothing; one that shares reading and writing stops neither.
+// and loses nothing; one that shares reading and writing but not the file's removal stops
+// neither: the file is rewritten in place then.
 TEST(WindowsFileError, AFileHeldWithoutSharingGives32) {
     ScratchDir dir;
+    JournalDir state;
     const std::string name = dir / "len3.txt";
     WriteBytes(name, "abc");
     {
@@ -188,8 +190,11 @@ TEST(WindowsFileError, AFileHeldWithoutSharingGives32) {
         HeldFile reader(name, FILE_SHARE_READ | FILE_SHARE_WRITE);
         ASSERT_TRUE(reader.Held());
         EXPECT_EQ(Load(name), "abc");
+        Save(name, "xyz");
     }
+    EXPECT_EQ(ReadBytes(name), "xyz");
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"len3.txt"});
+    EXPECT_EQ(state.Journals(), std::vector<std::string>{});
 }
 
 TEST(WindowsFilePaths, DirectoryPartJoinAndExecutable) {
