@@ -64,8 +64,11 @@ int MakeStateDirectory(const std::string& dir) {
 // (its information now); 0, kStale when that name was given to another file meanwhile, or
 // the system's error.
 int PutBack(const JournalEntry& entry, const BY_HANDLE_FILE_INFORMATION& now) {
-    HANDLE file = OpenByName(entry.Path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
+    // Shared as the rewrite shares it: a killed save's handle may outlive its journal's for
+    // a moment, and the journal already tells that no save is running.
+    HANDLE file =
+        OpenByName(entry.Path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
     if (file == INVALID_HANDLE_VALUE)
         return LastError();
     BY_HANDLE_FILE_INFORMATION info;

@@ -1,6 +1,6 @@
-// The save on Windows. The new file beside the old one is flushed and put in its place by
-// ReplaceFileW, which keeps the old file's attributes and access control list (a new word
-// file is moved in with write-through). A hard-linked file, and a file that the user may
+// The save on Windows. The new file beside the old one gets the old file's attributes and
+// access control list, is flushed and takes the old one's place in one write-through
+// rename (MoveFileExW). A hard-linked file, and a file that the user may
 // write in a directory that takes no new file (a game under C:\Program Files), or that
 // may be written but not replaced, are rewritten in place behind the rollback journal.
 //
@@ -9,6 +9,9 @@
 // needs a privilege), and directories that let nothing go again.
 
 #include <windows.h>
+
+// aclapi.h needs windows.h first.
+#include <aclapi.h>
 
 #include <memory>
 #include <string>
@@ -28,6 +31,10 @@ struct ReplaceTarget::Native {
 };
 
 namespace {
+
+// What a word file keeps of its attributes through a save.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 void CloseQuietly(HANDLE& handle) {
     if (handle != INVALID_HANDLE_VALUE)
@@ -85,7 +92,8 @@ class NewFileReplace final : public Replacement {
     ~NewFileReplace() override { Abandon(); }
 
     // Makes the new file. False when the directory takes no new file but the old file is
-    // writable: the file must then be rewritten in place. Throws EInOutError.
+    // writable, or when the new file cannot be given the old one's access control list:
+    // the file must then be rewritten in place. Throws EInOutError.
     bool Begin();
     std::unique_ptr<ReplaceTarget> GiveUp() { return std::move(target_); }
 
@@ -95,6 +103,7 @@ class NewFileReplace final : public Replacement {
     int Commit(const FileStamp* expected, FileStamp* written) override;
 
   private:
+    bool KeepAccess();
     bool Changed(const FileStamp* expected) const;
     int PutInPlace();
     void Abandon() noexcept;
@@ -109,16 +118,46 @@ bool NewFileReplace::Begin() {
     for (int attempt = 0; attempt < 100 && error == ERROR_FILE_EXISTS; ++attempt) {
         const std::string path = JoinPath(dir, FreshTemporaryName());
         // Unshared while it is written, so that another save's clean-up leaves it alone.
-        file_ = OpenByName(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+        file_ = OpenByName(path, GENERIC_WRITE | WRITE_DAC, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
         error = file_ == INVALID_HANDLE_VALUE ? LastError() : 0;
         if (error == 0)
             tempPath_ = path;
     }
     if (error == 0)
-        return true;
+        return KeepAccess();
     if (target_->Exists() && error == ERROR_ACCESS_DENIED)
         return false;  // the directory takes no file, but the file itself is writable
     target_->Fail(error);
+}
+
+// The new file gets the old one's access control list, so that those who could read or
+// write the word file still can and nobody else. Where it cannot be read or given, the old
+// file is rewritten in place instead, which keeps it.
+bool NewFileReplace::KeepAccess() {
+    if (!target_->Exists())
+        return true;
+    HANDLE old =
+        OpenByName(target_->Path(), READ_CONTROL, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    bool kept = old != INVALID_HANDLE_VALUE &&
+                ::GetSecurityInfo(old, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                  &dacl, nullptr, &descriptor) == ERROR_SUCCESS;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (kept && ::GetSecurityDescriptorControl(descriptor, &control, &revision)) {
+        const SECURITY_INFORMATION which =
+            DACL_SECURITY_INFORMATION |
+            ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        kept = ::SetSecurityInfo(file_, SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr) ==
+               ERROR_SUCCESS;
+    }
+    ::LocalFree(descriptor);
+    CloseQuietly(old);
+    if (!kept)
+        Abandon();
+    return kept;
 }
 
 bool NewFileReplace::Changed(const FileStamp* expected) const {
@@ -128,30 +167,20 @@ bool NewFileReplace::Changed(const FileStamp* expected) const {
     return StampAt(target_->Path(), now) != 0 || now != *expected;
 }
 
+// One rename, which the file system does at once: ReplaceFileW is no single step
+// everywhere (Wine moves the old file away before the new one comes, and a kill between
+// the two leaves no word file), so the new file takes the old one's attributes itself.
 int NewFileReplace::PutInPlace() {
     std::wstring temp, path;
     if (!Widen(tempPath_, temp) || !Widen(target_->Path(), path))
         return ERROR_INVALID_NAME;
-    bool done =
-        target_->Exists()
-            ? ::ReplaceFileW(path.c_str(), temp.c_str(), nullptr,
-                             REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
-                             nullptr, nullptr) != 0
-            : ::MoveFileExW(temp.c_str(), path.c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!done && target_->Exists() && LastError() == ERROR_FILE_NOT_FOUND)
-        // Another program removed the file meanwhile: the new one takes its name all the same.
-        done = ::MoveFileExW(temp.c_str(), path.c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!done)
+    const DWORD attributes = target_->System().attributes & kKeptAttributes;
+    if (attributes != 0 && !::SetFileAttributesW(temp.c_str(), attributes))
+        return LastError();
+    if (!::MoveFileExW(temp.c_str(), path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return LastError();
     tempPath_.clear();
-    // ReplaceFileW keeps them; not every implementation of it does.
-    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    const DWORD old = target_->System().attributes & kept;
-    if (target_->Exists() && (::GetFileAttributesW(path.c_str()) & kept) != old)
-        (void)::SetFileAttributesW(path.c_str(), old != 0 ? old : FILE_ATTRIBUTE_NORMAL);
     return 0;
 }
 
