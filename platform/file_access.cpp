@@ -1,13 +1,10 @@
 #include "platform/file_access.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <string>
 
+#include "platform/descriptor_io.h"
 #include "platform/rollback_journal.h"
 #include "platform/safe_replace.h"
 
@@ -39,8 +36,9 @@ std::string MessageFor(int code) {
     }
 }
 
-// True for a code of the file layer's own, which an errno must not be taken for.
-bool IsOwnCode(int code) {
+}  // namespace
+
+bool IsOwnFileCode(int code) {
     using namespace FileCode;
     for (int own : {kFileNotFound, kInvalidFileName, kTooManyOpenFiles, kAccessDenied,
                     kReadBeyondEnd, kDiskFull, kNotAssigned, kNotOpen, kInvalidNumeric})
@@ -49,31 +47,8 @@ bool IsOwnCode(int code) {
     return false;
 }
 
-}  // namespace
-
 void RaiseFileError(int errnum, const std::string& fileName) {
     throw EInOutError(FileErrorCode(errnum, fileName));
-}
-
-FileStamp StampFrom(const struct stat& st) {
-    FileStamp stamp;
-    stamp.Exists = true;
-    stamp.Device = st.st_dev;
-    stamp.Inode = st.st_ino;
-    stamp.Size = static_cast<std::uint64_t>(st.st_size);
-    stamp.ModifiedSeconds = st.st_mtim.tv_sec;
-    stamp.ModifiedNanoseconds = st.st_mtim.tv_nsec;
-    return stamp;
-}
-
-int StampAt(const std::string& fileName, FileStamp& stamp) {
-    struct stat st;
-    if (::stat(fileName.c_str(), &st) == 0) {
-        stamp = StampFrom(st);
-        return 0;
-    }
-    stamp = FileStamp{};
-    return errno == ENOENT ? 0 : errno;
 }
 
 FileStamp StampOf(const std::string& fileName) {
@@ -85,69 +60,23 @@ FileStamp StampOf(const std::string& fileName) {
 
 EInOutError::EInOutError(int code) : std::runtime_error(MessageFor(code)), code_(code) {}
 
-int FileErrorCode(int errnum, const std::string& fileName) {
-    switch (errnum) {
-        case ENOENT: {
-            std::string dir = ExtractFileDir(fileName);
-            struct stat st;
-            bool dirExists =
-                ::stat(dir.empty() ? "." : dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-            return dirExists ? FileCode::kFileNotFound : FileCode::kInvalidFileName;
-        }
-        case ENOTDIR:
-        case ENAMETOOLONG:
-            return FileCode::kInvalidFileName;
-        case EMFILE:
-        case ENFILE:
-            return FileCode::kTooManyOpenFiles;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return FileCode::kAccessDenied;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG:
-            return FileCode::kDiskFull;
-        default:
-            return IsOwnCode(errnum) ? FileCode::kErrnoOffset + errnum : errnum;
-    }
-}
-
-bool FileExists(const std::string& fileName) {
-    if (fileName.size() > kMaxFileName)
-        return false;
-    struct stat st;
-    return ::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 std::string ExtractFileDir(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
+    std::size_t at = path.size();
+    while (at > 0 && !IsPathDelimiter(path[at - 1]))
+        --at;
+    if (at == 0)
         return {};
-    // The root keeps its separator, and so does a run of separators.
-    if (slash > 0 && path[slash - 1] != '/')
-        return path.substr(0, slash);
-    return path.substr(0, slash + 1);
+    --at;
+    // The root keeps its separator, and so do a run of separators and a drive's "C:\".
+    if (at > 0 && path[at] != ':' && !IsPathDelimiter(path[at - 1]))
+        return path.substr(0, at);
+    return path.substr(0, at + 1);
 }
 
 std::string JoinPath(const std::string& dir, const std::string& name) {
     if (dir.empty())
         return name;
-    return dir.back() == '/' ? dir + name : dir + '/' + name;
-}
-
-std::string ExecutablePath() {
-    std::string path(256, '\0');
-    for (;;) {
-        ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
-        if (length < 0)
-            RaiseFileError(errno, "/proc/self/exe");
-        if (static_cast<std::size_t>(length) < path.size()) {
-            path.resize(static_cast<std::size_t>(length));
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
+    return IsPathDelimiter(dir.back()) ? dir + name : dir + kPathSeparator + name;
 }
 
 RecordFile::RecordFile() = default;
@@ -155,8 +84,8 @@ RecordFile::RecordFile() = default;
 RecordFile::RecordFile(std::string fileName) : name_(std::move(fileName)), bound_(true) {}
 
 RecordFile::~RecordFile() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (file_ != kNoFile)
+        (void)CloseFile(file_);
 }
 
 void RecordFile::CheckName() const {
@@ -171,19 +100,8 @@ void RecordFile::Open(std::size_t recordSize) {
         Close();
     CheckName();
     RollBackInterruptedRewrites(name_);
-    int fd = ::open(name_.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        RaiseFileError(errno == EISDIR ? EACCES : errno, name_);  // like any file that is no file
-    struct stat st;
-    int error = ::fstat(fd, &st) == 0 ? 0 : errno;
-    if (error == 0 && !S_ISREG(st.st_mode))
-        error = EACCES;  // a FIFO or device could block
-    if (error != 0) {
-        ::close(fd);
+    if (const int error = OpenForLoading(name_, file_, stamp_))
         RaiseFileError(error, name_);
-    }
-    fd_ = fd;
-    stamp_ = StampFrom(st);
     recordSize_ = recordSize;
     buffer_.resize(kBufferSize);
     bufferPos_ = bufferEnd_ = 0;
@@ -205,8 +123,8 @@ void RecordFile::Create(std::size_t recordSize) {
 }
 
 void RecordFile::FailReading(int code) {
-    ::close(fd_);
-    fd_ = -1;
+    (void)CloseFile(file_);
+    file_ = kNoFile;
     mode_ = Mode::Closed;
     throw EInOutError(code);
 }
@@ -218,16 +136,12 @@ void RecordFile::FailWriting(int code) {
 }
 
 bool RecordFile::Fill() {
-    for (;;) {
-        ssize_t done = ::read(fd_, buffer_.data(), buffer_.size());
-        if (done >= 0) {
-            bufferPos_ = 0;
-            bufferEnd_ = static_cast<std::size_t>(done);
-            return done > 0;
-        }
-        if (errno != EINTR)
-            FailReading(FileErrorCode(errno, name_));
-    }
+    std::size_t done = 0;
+    if (const int error = ReadSome(file_, buffer_.data(), buffer_.size(), done))
+        FailReading(FileErrorCode(error, name_));
+    bufferPos_ = 0;
+    bufferEnd_ = done;
+    return done > 0;
 }
 
 void RecordFile::ReadSlow(void* buffer, std::size_t wanted) {
@@ -254,10 +168,10 @@ FileStamp RecordFile::Stamp() const {
 std::uint64_t RecordFile::Size() {
     if (mode_ != Mode::Reading)
         throw EInOutError(FileCode::kNotOpen);
-    struct stat st;
-    if (::fstat(fd_, &st) != 0)
-        FailReading(FileErrorCode(errno, name_));
-    return static_cast<std::uint64_t>(st.st_size) / recordSize_;
+    std::uint64_t bytes = 0;
+    if (const int error = SizeOf(file_, bytes))
+        FailReading(FileErrorCode(error, name_));
+    return bytes / recordSize_;
 }
 
 bool RecordFile::EofSlow() {
@@ -295,11 +209,11 @@ void RecordFile::Close() {
         case Mode::Closed:
             throw EInOutError(FileCode::kNotOpen);
         case Mode::Reading: {
-            int closed = ::close(fd_);
-            fd_ = -1;
+            const int error = CloseFile(file_);
+            file_ = kNoFile;
             mode_ = Mode::Closed;
-            if (closed != 0)
-                RaiseFileError(errno, name_);
+            if (error != 0)
+                RaiseFileError(error, name_);
             return;
         }
         case Mode::Writing:

@@ -1,6 +1,7 @@
 #pragma once
 // The file layer under the word files: the file error with its fixed codes and texts,
-// record files over POSIX descriptors, and small path helpers.
+// record files over the system's files (POSIX descriptors, Windows handles), and small
+// path helpers.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +28,7 @@ constexpr int kDiskFull = 101;        // "Disk full"
 constexpr int kNotAssigned = 102;     // "I/O error 102": a record never bound to a name
 constexpr int kNotOpen = 103;         // "I/O error 103": the file is not open for that
 constexpr int kInvalidNumeric = 106;  // "Invalid numeric input"
-// An errno equal to one of the codes above is reported as this plus the errno.
+// A system error equal to one of the codes above is reported as this plus the error.
 constexpr int kErrnoOffset = 1000;
 }  // namespace FileCode
 
@@ -46,15 +47,20 @@ class EInOutError : public std::runtime_error {
 // system call.
 constexpr std::size_t kMaxFileName = 259;
 
-// The file error's code for an errno of a failed call on fileName: ENOENT -> 2, or 3 when
-// the directory of fileName is missing; ENOTDIR, ENAMETOOLONG -> 3; EMFILE, ENFILE -> 4;
-// EACCES, EPERM, EROFS -> 5; ENOSPC, EDQUOT, EFBIG -> 101; any other errno stays itself,
-// except that one equal to a code with its own text (EIO is 5) becomes 1000 + errno, so
-// an I/O error never reads as "File access denied". May stat the directory.
+// The file error's code for an error of a failed call on fileName, as the system numbers
+// it (errno; GetLastError on Windows). POSIX: ENOENT -> 2, or 3 when the directory of
+// fileName is missing; ENOTDIR, ENAMETOOLONG -> 3; EMFILE, ENFILE -> 4; EACCES, EPERM,
+// EROFS -> 5; ENOSPC, EDQUOT, EFBIG -> 101. Windows: a missing file -> 2 (3 without its
+// directory); a missing path or a bad name -> 3; no handle left -> 4; access denied or
+// write-protected -> 5; a full disk or a file too large -> 101; a sharing violation stays
+// 32. Any other error stays itself, except that one equal to a code with its own text (EIO
+// is 5) becomes 1000 + the error, so an I/O error never reads as "File access denied".
+// May look at the directory.
 int FileErrorCode(int errnum, const std::string& fileName);
 
 // What tells one state of a file from another without reading it: which file, how long,
-// when it was last written. Two stamps are equal while nobody wrote the file.
+// when it was last written. Two stamps are equal while nobody wrote the file. On Windows
+// the volume's serial number stands for the device and the file index for the inode.
 struct FileStamp {
     bool Exists = false;
     std::uint64_t Device = 0, Inode = 0, Size = 0;
@@ -65,16 +71,18 @@ struct FileStamp {
 // The stamp of the file that fileName names, links followed; Exists is false when there
 // is none. Throws EInOutError when the name cannot be looked at (5 for a denied directory).
 FileStamp StampOf(const std::string& fileName);
-// The same without throwing: 0 or the errno of the failed look.
+// The same without throwing: 0 or the system's error of the failed look.
 int StampAt(const std::string& fileName, FileStamp& stamp);
+// The stamp of a POSIX stat.
 FileStamp StampFrom(const struct stat& st);
 
-// Throws the file error for an errno of a failed call on fileName (see FileErrorCode).
+// Throws the file error for a system error of a failed call on fileName (see FileErrorCode).
 [[noreturn]] void RaiseFileError(int errnum, const std::string& fileName);
 
 // True exactly for an existing regular file (links followed).
 bool FileExists(const std::string& fileName);
-// The directory part of a path: "/games/prog" -> "/games", "/prog" -> "/", "prog" -> "".
+// The directory part of a path: "/games/prog" -> "/games", "/prog" -> "/", "prog" -> "";
+// on Windows also "C:\Games\prog" -> "C:\Games", "C:\prog" -> "C:\", "C:prog" -> "C:".
 std::string ExtractFileDir(const std::string& path);
 // dir and name with one separator between them ("/a" + "b" and "/a/" + "b" give "/a/b");
 // name alone when dir is empty.
@@ -178,7 +186,7 @@ class RecordFile {
     bool bound_ = false;
     Mode mode_ = Mode::Closed;
     std::size_t recordSize_ = 1;
-    int fd_ = -1;  // while reading
+    std::intptr_t file_ = -1;  // the system's file while reading (a NativeFile)
     std::vector<char> buffer_;
     std::size_t bufferPos_ = 0, bufferEnd_ = 0;
     FileStamp stamp_;                           // while reading

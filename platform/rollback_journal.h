@@ -1,6 +1,7 @@
 #pragma once
 // The rollback journal of a rewrite in place. Before the first byte of the file changes,
-// its old content goes, synced, into a journal that names the file (inode and path) and
+// its old content goes, synced, into a journal that names the file (inode and path; the
+// file index stands for the inode on Windows) and
 // proves itself whole (lengths and checksum). The next load or save of that file, through
 // any of its names, rolls an interrupted rewrite back from it.
 //
@@ -27,7 +28,13 @@ std::string EncodeJournal(const JournalEntry& entry);
 // the checksum agrees. Reads nothing outside body. O(size).
 bool DecodeJournal(const std::string& body, JournalEntry& entry);
 
-// $XDG_STATE_HOME/kormoszi, by default ~/.local/state/kormoszi.
+// The journal's name in the state directory for the file at path, and whether a name
+// there is a journal's.
+std::string JournalName(const std::string& path);
+bool IsJournalName(const std::string& name);
+
+// $XDG_STATE_HOME/kormoszi, by default ~/.local/state/kormoszi; on Windows
+// %LOCALAPPDATA%\Kormoszi.
 std::string StateDirectory();
 
 class RollbackJournal {
@@ -39,18 +46,18 @@ class RollbackJournal {
     RollbackJournal& operator=(const RollbackJournal&) = delete;
 
     // Writes and syncs the journal of the file at path (its full name, links resolved)
-    // with the given inode and old content, in the state directory, which is made (mode
-    // 0700, each new level synced) when missing. The journal stays locked until Remove or
-    // destruction, so that no rollback takes it meanwhile. 0 or an errno (EACCES for a
-    // state directory that is not the user's own).
+    // with the given inode (the file index on Windows) and old content, in the state
+    // directory, which is made (mode 0700, each new level synced) when missing. The journal
+    // stays locked until Remove or destruction, so that no rollback takes it meanwhile.
+    // 0 or a system error (EACCES for a state directory that is not the user's own).
     int Write(const std::string& path, std::uint64_t inode, const std::string& content);
     // Removes the journal once the file holds all of the new content or the old again.
     void Remove() noexcept;
 
   private:
-    std::string name_;  // its name in the state directory, empty when there is none
-    int dirFd_ = -1;
-    int fd_ = -1;
+    std::string name_;         // its name in the state directory, empty when there is none
+    std::intptr_t dir_ = -1;   // the state directory (a NativeFile; none on Windows)
+    std::intptr_t file_ = -1;  // the journal (a NativeFile)
 };
 
 // Rolls back every interrupted rewrite that the user's journals record, the file that

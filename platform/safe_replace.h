@@ -11,8 +11,6 @@
 // A save runs: ReplaceTarget (which file, links followed) -> ClearLeftovers ->
 // StartReplacement (picks the road) -> Write ... -> Commit.
 
-#include <sys/stat.h>
-
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -25,6 +23,10 @@ namespace kormoszi {
 // The file whose content a save replaces, and its directory.
 class ReplaceTarget {
   public:
+    // The file and its directory as the system describes them; each platform's save
+    // defines it.
+    struct Native;
+
     // Follows symbolic links from name to the file, which need not exist. Throws
     // EInOutError: 3 for a missing directory; 5 for a read-only file, one that is not a
     // regular file, a directory we may not enter, or a link that another user planted in
@@ -36,24 +38,20 @@ class ReplaceTarget {
 
     const std::string& Path() const { return path_; }  // the real file
     const std::string& Base() const { return base_; }  // its name in its directory
-    int DirFd() const { return dirFd_; }
-    bool DirSyncable() const { return dirSyncable_; }
-    bool KeepsNames() const { return keepsNames_; }
     bool Exists() const { return exists_; }
-    const struct stat& Old() const { return old_; }
-    [[noreturn]] void Fail(int errnum) const;
+    Native& System() const { return *native_; }
+    [[noreturn]] void Fail(int error) const;
 
   private:
-    void ProbeWritable();
-    void OpenDirectory();
-
     std::string path_, base_;
-    int dirFd_ = -1;
-    bool dirSyncable_ = true;  // false for a directory we may search but not read
-    bool keepsNames_ = false;  // append-only or immutable: nothing made there goes again
     bool exists_ = false;
-    struct stat old_ {};
+    std::unique_ptr<Native> native_;
 };
+
+// The new files that saves make beside a word file are named ".kormoszi-" and six letters
+// or digits, which no other program makes.
+bool IsTemporaryName(const std::string& name);
+std::string FreshTemporaryName();
 
 // Removes the temporary files that killed saves of this user left in the target's
 // directory: regular files of ours, of our exact temporary-name pattern, that no running
@@ -73,10 +71,10 @@ class Replacement {
     Replacement& operator=(const Replacement&) = delete;
 
     const std::string& Target() const { return target_->Path(); }
-    // Appends size bytes of the new content; 0 or an errno.
+    // Appends size bytes of the new content; 0 or a system error.
     virtual int Write(const char* data, std::size_t size) = 0;
     // Puts the new content in place: 0; kChanged, with the file untouched, when expected
-    // is given and the file's stamp differs from it; or an errno after which the old file
+    // is given and the file's stamp differs from it; or a system error after which the old file
     // is as it was (or, only when syncing the directory failed, the new content is in
     // place unsynced). written, when given, gets the stamp of the new content.
     virtual int Commit(const FileStamp* expected, FileStamp* written) = 0;

@@ -12,12 +12,10 @@
 //                                                   journal, the list's first half over it
 // Exit status 0 when it worked, 1 with the file error on stderr when not.
 
-#include <sys/stat.h>
-
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -81,11 +79,10 @@ int Run(int argc, char** argv) {
     }
     if (mode == "interrupt" && argc == 5) {
         const std::string old = Load(name);
-        struct stat st {};
+        std::error_code error;
+        const std::string real = std::filesystem::canonical(name, error).string();
         kormoszi::RollbackJournal journal;
-        char real[PATH_MAX];
-        if (::stat(name.c_str(), &st) != 0 || ::realpath(name.c_str(), real) == nullptr ||
-            journal.Write(real, st.st_ino, old) != 0)
+        if (error || journal.Write(real, kormoszi::StampOf(name).Inode, old) != 0)
             return 1;
         std::fstream file(name, std::ios::binary | std::ios::in | std::ios::out);
         file.write(list.data(), static_cast<std::streamsize>(list.size() / 2));

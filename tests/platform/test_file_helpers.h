@@ -1,8 +1,12 @@
 #pragma once
 // Real files for the file tests: a scratch directory, whole-file reads and writes, the
-// open descriptors of the process, and a forked child that may drop to an unprivileged
-// user or live under a resource limit, reporting back through its exit code.
+// environment, and on POSIX the open descriptors of the process and a forked child that
+// may drop to an unprivileged user or live under a resource limit, reporting back through
+// its exit code.
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -11,48 +15,75 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/child_process.h"
+#endif
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/file_access.h"
-#include "support/child_process.h"
 
 namespace kormoszi::test {
 
+#ifdef _WIN32
+inline void SetEnv(const char* name, const char* value) {
+    ::SetEnvironmentVariableA(name, value);
+}
+#else
+inline void SetEnv(const char* name, const char* value) {
+    if (value != nullptr)
+        ::setenv(name, value, 1);
+    else
+        ::unsetenv(name);
+}
+#endif
+
 class ScratchDir {
   public:
+    // A new directory of mode 0700 under the system's temporary directory.
     ScratchDir() {
-        std::string pattern = std::filesystem::temp_directory_path() / "kormoszi-test-XXXXXX";
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
+        namespace fs = std::filesystem;
+        std::mt19937 random{std::random_device{}()};
+        for (int attempt = 0; path_.empty(); ++attempt) {
+            const fs::path candidate =
+                fs::temp_directory_path() / ("kormoszi-test-" + std::to_string(random()));
+            if (fs::create_directory(candidate))
+                path_ = candidate.string();
+            else if (attempt == 100)
+                throw std::runtime_error("cannot make a scratch directory");
+        }
+        fs::permissions(path_, fs::perms::owner_all);
     }
     ~ScratchDir() {
+        namespace fs = std::filesystem;
         std::error_code ignored;
-        ::chmod(path_.c_str(), 0700);
-        for (auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored))
+        fs::permissions(path_, fs::perms::owner_all, ignored);
+        for (auto& entry : fs::recursive_directory_iterator(path_, ignored))
             if (entry.is_directory(ignored))
-                ::chmod(entry.path().c_str(), 0700);
-        std::filesystem::remove_all(path_, ignored);
+                fs::permissions(entry.path(), fs::perms::owner_all, ignored);
+        fs::remove_all(path_, ignored);
     }
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
     const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    std::string operator/(const std::string& name) const {
+        return path_ + static_cast<char>(std::filesystem::path::preferred_separator) + name;
+    }
 
     // The names in the directory, sorted (no "." or "..").
     std::vector<std::string> Entries() const {
         std::vector<std::string> names;
         for (auto& entry : std::filesystem::directory_iterator(path_))
-            names.push_back(entry.path().filename());
+            names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -75,6 +106,7 @@ inline std::string ReadBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+#ifndef _WIN32
 inline int OpenDescriptorCount() {
     int count = 0;
     for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
@@ -92,6 +124,7 @@ inline long IoCalls(const char* key) {
             return value;
     return -1;
 }
+#endif
 
 // The code of the file error body raises, 0 when it raises none; -1 for another error.
 inline int FileErrorOf(const std::function<void()>& body) {
@@ -114,14 +147,9 @@ class ScopedEnv {
             old_ = old;
             had_ = true;
         }
-        ::setenv(name, value.c_str(), 1);
+        SetEnv(name, value.c_str());
     }
-    ~ScopedEnv() {
-        if (had_)
-            ::setenv(name_, old_.c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
+    ~ScopedEnv() { SetEnv(name_, had_ ? old_.c_str() : nullptr); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
@@ -131,10 +159,12 @@ class ScopedEnv {
     bool had_ = false;
 };
 
+#ifndef _WIN32
 // Makes path belong to the user an unprivileged child runs as.
 inline void GiveToChild(const std::string& path) {
     if (::geteuid() == 0 && ::chown(path.c_str(), kNobody, kNobody) != 0)
         throw std::runtime_error("cannot chown " + path);
 }
+#endif
 
 }  // namespace kormoszi::test
