@@ -21,15 +21,9 @@ namespace {
 
 using test::FileErrorOf;
 using test::ReadBytes;
+using test::Save;
 using test::ScratchDir;
 using test::WriteBytes;
-
-void Save(const std::string& name, const std::string& bytes) {
-    RecordFile file(name);
-    file.Create();
-    file.Write(bytes.data(), bytes.size());
-    file.Close();
-}
 
 std::string Load(const std::string& name) {
     RecordFile file(name);

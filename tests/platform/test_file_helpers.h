@@ -99,6 +99,14 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
         throw std::runtime_error("cannot write " + path);
 }
 
+// Writes bytes through the record file in one save.
+inline void Save(const std::string& name, const std::string& bytes) {
+    RecordFile file(name);
+    file.Create();
+    file.Write(bytes.data(), bytes.size());
+    file.Close();
+}
+
 inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
