@@ -60,6 +60,19 @@ int OpenStateDirectory(bool make) {
     return fd;
 }
 
+// Removes the draft journal that a save killed while writing it left behind; false when a
+// running save holds it.
+bool RemoveAbandonedDraft(int dirFd, const std::string& draft) {
+    const int fd = ::openat(dirFd, draft.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT;
+    const bool abandoned = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (abandoned)
+        (void)::unlinkat(dirFd, draft.c_str(), 0);
+    ::close(fd);
+    return abandoned;
+}
+
 void Drop(int dirFd, const std::string& name) noexcept {
     if (::unlinkat(dirFd, name.c_str(), 0) == 0)
         (void)::fsync(dirFd);
@@ -193,19 +206,32 @@ int RollbackJournal::Write(const std::string& path, std::uint64_t inode,
     dir_ = dirFd;
     if (dirFd < 0)
         return errno;
+    // The journal is written, locked and synced under a name that no load looks at, and
+    // only then linked under its own. A load of another file in another copy of the
+    // program could otherwise open it between its creation and its lock, find it not
+    // whole, take it for one cut off by a crash and drop it, leaving this save unguarded.
     const std::string name = JournalName(path);
-    const int fd =
-        ::openat(dirFd, name.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const std::string draft = name + ".part";
+    int fd =
+        ::openat(dirFd, draft.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0 && errno == EEXIST && RemoveAbandonedDraft(dirFd, draft))
+        fd = ::openat(dirFd, draft.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW,
+                      0600);
     file_ = fd;
     if (fd < 0)
         return errno;
-    name_ = name;
     const std::string body = EncodeJournal({path, inode, content});
     int error = ::flock(fd, LOCK_EX) == 0 ? 0 : errno;
     if (error == 0)
         error = WriteAll(fd, body.data(), body.size());
     if (error == 0 && ::fsync(fd) != 0)
         error = errno;
+    // An older journal of the file, which no load has put back yet, is never replaced.
+    if (error == 0 && ::linkat(dirFd, draft.c_str(), dirFd, name.c_str(), 0) == 0)
+        name_ = name;
+    else if (error == 0)
+        error = errno;
+    (void)::unlinkat(dirFd, draft.c_str(), 0);
     if (error == 0 && ::fsync(dirFd) != 0)
         error = errno;
     if (error != 0)
