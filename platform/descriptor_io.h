@@ -33,6 +33,10 @@ int OpenForLoading(const std::string& name, NativeFile& file, FileStamp& stamp);
 // Reads at most size bytes at the position; done is 0 at the end of the file.
 int ReadSome(NativeFile file, char* buffer, std::size_t size, std::size_t& done);
 int SizeOf(NativeFile file, std::uint64_t& size);
+// The stamp of an open file; 0 or an error.
+int StampOfOpen(NativeFile file, FileStamp& stamp);
+// Moves the file's position back to its start; 0 or an error.
+int SeekToStart(NativeFile file);
 int CloseFile(NativeFile file);
 
 // The characters that end a path's directory part ('/'; '\', '/' and the drive's ':' on

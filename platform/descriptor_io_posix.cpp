@@ -116,6 +116,18 @@ int SizeOf(NativeFile file, std::uint64_t& size) {
     return 0;
 }
 
+int StampOfOpen(NativeFile file, FileStamp& stamp) {
+    struct stat st;
+    if (::fstat(Descriptor(file), &st) != 0)
+        return errno;
+    stamp = StampFrom(st);
+    return 0;
+}
+
+int SeekToStart(NativeFile file) {
+    return ::lseek(Descriptor(file), 0, SEEK_SET) == 0 ? 0 : errno;
+}
+
 int CloseFile(NativeFile file) {
     return ::close(Descriptor(file)) == 0 ? 0 : errno;
 }

@@ -118,6 +118,19 @@ int SizeOf(NativeFile file, std::uint64_t& size) {
     return 0;
 }
 
+int StampOfOpen(NativeFile file, FileStamp& stamp) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(HandleOf(file), &info))
+        return LastError();
+    stamp = StampFrom(info);
+    return 0;
+}
+
+int SeekToStart(NativeFile file) {
+    const LARGE_INTEGER start{};
+    return ::SetFilePointerEx(HandleOf(file), start, nullptr, FILE_BEGIN) ? 0 : LastError();
+}
+
 int CloseFile(NativeFile file) {
     return ::CloseHandle(HandleOf(file)) ? 0 : LastError();
 }

@@ -83,6 +83,9 @@ class Replacement {
     std::unique_ptr<ReplaceTarget> target_;
 };
 
+// The road that rewrites the file itself, behind the journal. Throws EInOutError when the
+// file cannot be opened for it.
+std::unique_ptr<Replacement> RewriteInPlace(std::unique_ptr<ReplaceTarget> target);
 // Starts the road that suits the target. Throws EInOutError.
 std::unique_ptr<Replacement> StartReplacement(std::unique_ptr<ReplaceTarget> target);
 

@@ -304,66 +304,6 @@ void NewFileReplace::Abandon() noexcept {
     errno = savedErrno;
 }
 
-// The file itself rewritten: the new content waits in memory until Commit, which first
-// journals the old content, synced, so that a save killed half-way is rolled back by the
-// next load; a save that fails half-way puts the old bytes back itself.
-class InPlaceRewrite final : public Replacement {
-  public:
-    explicit InPlaceRewrite(std::unique_ptr<ReplaceTarget> target);
-    ~InPlaceRewrite() override;
-
-    int Write(const char* data, std::size_t size) override {
-        content_.append(data, size);
-        return 0;
-    }
-    int Commit(const FileStamp* expected, FileStamp* written) override;
-
-  private:
-    int fd_ = -1;
-    bool touched_ = false;  // the old bytes were overwritten and are not back yet
-    std::string old_, content_;
-    RollbackJournal journal_;
-};
-
-InPlaceRewrite::InPlaceRewrite(std::unique_ptr<ReplaceTarget> target)
-    : Replacement(std::move(target)) {
-    fd_ = ::open(target_->Path().c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd_ < 0)
-        target_->Fail(errno);
-}
-
-InPlaceRewrite::~InPlaceRewrite() {
-    // Should this fail too, the journal stays for the next load to roll back from.
-    if (touched_ && RewriteAll(fd_, old_) == 0)
-        journal_.Remove();
-    CloseQuietly(fd_);
-}
-
-int InPlaceRewrite::Commit(const FileStamp* expected, FileStamp* written) {
-    struct stat st;
-    if (::fstat(fd_, &st) != 0)
-        return errno;
-    if (expected != nullptr && StampFrom(st) != *expected)
-        return kChanged;
-    if (::lseek(fd_, 0, SEEK_SET) != 0)
-        return errno;
-    if (const int error = ReadAll(fd_, old_))
-        return error;
-    if (const int error = journal_.Write(target_->Path(), st.st_ino, old_))
-        return error;
-    touched_ = true;
-    if (const int error = RewriteAll(fd_, content_))
-        return error;
-    if (::fstat(fd_, &st) != 0)
-        return errno;
-    touched_ = false;
-    if (written != nullptr)
-        *written = StampFrom(st);
-    CloseQuietly(fd_);  // the content is synced: a failing close loses nothing
-    journal_.Remove();
-    return 0;
-}
-
 }  // namespace
 
 ReplaceTarget::ReplaceTarget(const std::string& name) : native_(std::make_unique<Native>()) {
@@ -404,11 +344,11 @@ std::unique_ptr<Replacement> StartReplacement(std::unique_ptr<ReplaceTarget> tar
     // Other names of the file would keep the old content after a rename; a directory that
     // lets nothing go again would keep every new file made there.
     if (target->Exists() && (target->System().old.st_nlink > 1 || target->System().keepsNames))
-        return std::make_unique<InPlaceRewrite>(std::move(target));
+        return RewriteInPlace(std::move(target));
     auto fresh = std::make_unique<NewFileReplace>(std::move(target));
     if (fresh->Begin())
         return fresh;
-    return std::make_unique<InPlaceRewrite>(fresh->GiveUp());
+    return RewriteInPlace(fresh->GiveUp());
 }
 
 }  // namespace kormoszi

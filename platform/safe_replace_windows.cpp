@@ -210,69 +210,6 @@ void NewFileReplace::Abandon() noexcept {
     ::SetLastError(savedError);
 }
 
-// The file itself rewritten: the new content waits in memory until Commit, which first
-// journals the old content, flushed, so that a save killed half-way is rolled back by the
-// next load; a save that fails half-way puts the old bytes back itself.
-class InPlaceRewrite final : public Replacement {
-  public:
-    explicit InPlaceRewrite(std::unique_ptr<ReplaceTarget> target);
-    ~InPlaceRewrite() override;
-
-    int Write(const char* data, std::size_t size) override {
-        content_.append(data, size);
-        return 0;
-    }
-    int Commit(const FileStamp* expected, FileStamp* written) override;
-
-  private:
-    HANDLE file_ = INVALID_HANDLE_VALUE;
-    bool touched_ = false;  // the old bytes were overwritten and are not back yet
-    std::string old_, content_;
-    RollbackJournal journal_;
-};
-
-InPlaceRewrite::InPlaceRewrite(std::unique_ptr<ReplaceTarget> target)
-    : Replacement(std::move(target)) {
-    // Shared as a loaded file is: another writer meanwhile shows in the stamp at Commit.
-    file_ = OpenByName(target_->Path(), GENERIC_READ | GENERIC_WRITE,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-    if (file_ == INVALID_HANDLE_VALUE)
-        target_->Fail(LastError());
-}
-
-InPlaceRewrite::~InPlaceRewrite() {
-    // Should this fail too, the journal stays for the next load to roll back from.
-    if (touched_ && RewriteAll(NativeOf(file_), old_) == 0)
-        journal_.Remove();
-    CloseQuietly(file_);
-}
-
-int InPlaceRewrite::Commit(const FileStamp* expected, FileStamp* written) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!::GetFileInformationByHandle(file_, &info))
-        return LastError();
-    if (expected != nullptr && StampFrom(info) != *expected)
-        return kChanged;
-    LARGE_INTEGER start{};
-    if (!::SetFilePointerEx(file_, start, nullptr, FILE_BEGIN))
-        return LastError();
-    if (const int error = ReadAll(NativeOf(file_), old_))
-        return error;
-    if (const int error = journal_.Write(target_->Path(), FileIndexOf(info), old_))
-        return error;
-    touched_ = true;
-    if (const int error = RewriteAll(NativeOf(file_), content_))
-        return error;
-    if (!::GetFileInformationByHandle(file_, &info))
-        return LastError();
-    touched_ = false;
-    if (written != nullptr)
-        *written = StampFrom(info);
-    CloseQuietly(file_);  // the content is flushed: a failing close loses nothing
-    journal_.Remove();
-    return 0;
-}
-
 }  // namespace
 
 // The system follows links itself when it opens the file; the save goes to the file they
@@ -357,11 +294,11 @@ void ClearLeftovers(const ReplaceTarget& target) {
 std::unique_ptr<Replacement> StartReplacement(std::unique_ptr<ReplaceTarget> target) {
     // Other names of the file would keep the old content after a replacement.
     if (target->Exists() && (target->System().links > 1 || !target->System().replaceable))
-        return std::make_unique<InPlaceRewrite>(std::move(target));
+        return RewriteInPlace(std::move(target));
     auto fresh = std::make_unique<NewFileReplace>(std::move(target));
     if (fresh->Begin())
         return fresh;
-    return std::make_unique<InPlaceRewrite>(fresh->GiveUp());
+    return RewriteInPlace(fresh->GiveUp());
 }
 
 }  // namespace kormoszi
