@@ -60,19 +60,6 @@ int OpenStateDirectory(bool make) {
     return fd;
 }
 
-// Removes the draft journal that a save killed while writing it left behind; false when a
-// running save holds it.
-bool RemoveAbandonedDraft(int dirFd, const std::string& draft) {
-    const int fd = ::openat(dirFd, draft.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT;
-    const bool abandoned = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (abandoned)
-        (void)::unlinkat(dirFd, draft.c_str(), 0);
-    ::close(fd);
-    return abandoned;
-}
-
 void Drop(int dirFd, const std::string& name) noexcept {
     if (::unlinkat(dirFd, name.c_str(), 0) == 0)
         (void)::fsync(dirFd);
@@ -102,11 +89,11 @@ int PutBack(const JournalEntry& entry, const struct stat& now) {
 // rollback holds is waited for (both take moments): reading the file meanwhile would find
 // it half rewritten. One that its holder removed meanwhile is done with: its save went
 // through, and rolling back from it would undo that.
-bool ReadOwnJournal(int fd, std::string& body) {
+bool ReadOwnJournal(int fd, bool locked, std::string& body) {
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
         return false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && (errno != EWOULDBLOCK || ::flock(fd, LOCK_EX) != 0))
+    if (!locked && ::flock(fd, LOCK_EX) != 0)
         return false;
     return ::fstat(fd, &st) == 0 && st.st_nlink > 0 && ReadAll(fd, body) == 0;
 }
@@ -128,14 +115,19 @@ JournalFate FateOf(const JournalEntry& entry, struct stat& now) {
 // or another. own is the file being loaded or saved (nullptr when it does not exist): a
 // failure to put its old content back is thrown, any other is left for a later load.
 void RollBackFrom(int dirFd, const std::string& name, const struct stat* own) {
+    // A save makes its journal and locks it under the directory's lock, so a journal found
+    // here unlocked is never one that its save has yet to lock: it is whole or was cut off.
+    (void)::flock(dirFd, LOCK_SH);
     const int fd = ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    (void)::flock(dirFd, LOCK_UN);
     if (fd < 0)
         return;
     std::string body;
     JournalEntry entry;
     struct stat now {};
     int error = 0;
-    if (!ReadOwnJournal(fd, body)) {
+    if (!ReadOwnJournal(fd, locked, body)) {
         ::close(fd);
         return;
     }
@@ -206,32 +198,29 @@ int RollbackJournal::Write(const std::string& path, std::uint64_t inode,
     dir_ = dirFd;
     if (dirFd < 0)
         return errno;
-    // The journal is written, locked and synced under a name that no load looks at, and
-    // only then linked under its own. A load of another file in another copy of the
-    // program could otherwise open it between its creation and its lock, find it not
-    // whole, take it for one cut off by a crash and drop it, leaving this save unguarded.
     const std::string name = JournalName(path);
-    const std::string draft = name + ".part";
-    int fd =
-        ::openat(dirFd, draft.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0 && errno == EEXIST && RemoveAbandonedDraft(dirFd, draft))
-        fd = ::openat(dirFd, draft.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW,
-                      0600);
+    // Made and locked under the directory's lock: a load of another file in another copy
+    // of the program could otherwise open it in between, find it not whole, take it for
+    // one cut off by a crash and drop it, leaving this save unguarded.
+    int error = ::flock(dirFd, LOCK_EX) == 0 ? 0 : errno;
+    const int fd = error != 0 ? -1
+                              : ::openat(dirFd, name.c_str(),
+                                         O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0 && error == 0)
+        error = errno;
     file_ = fd;
+    if (fd >= 0) {
+        name_ = name;
+        error = ::flock(fd, LOCK_EX) == 0 ? 0 : errno;
+    }
+    (void)::flock(dirFd, LOCK_UN);
     if (fd < 0)
-        return errno;
+        return error;
     const std::string body = EncodeJournal({path, inode, content});
-    int error = ::flock(fd, LOCK_EX) == 0 ? 0 : errno;
     if (error == 0)
         error = WriteAll(fd, body.data(), body.size());
     if (error == 0 && ::fsync(fd) != 0)
         error = errno;
-    // An older journal of the file, which no load has put back yet, is never replaced.
-    if (error == 0 && ::linkat(dirFd, draft.c_str(), dirFd, name.c_str(), 0) == 0)
-        name_ = name;
-    else if (error == 0)
-        error = errno;
-    (void)::unlinkat(dirFd, draft.c_str(), 0);
     if (error == 0 && ::fsync(dirFd) != 0)
         error = errno;
     if (error != 0)
