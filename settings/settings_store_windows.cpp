@@ -33,7 +33,6 @@ class RegistryKey {
     }
     HKEY* Out() { return &FKey; }
     HKEY Get() const { return FKey; }
-    bool IsOpen() const { return FKey != nullptr; }
 
   private:
     HKEY FKey = nullptr;
