@@ -80,7 +80,7 @@ class FileItemDelegate : public QStyledItemDelegate {
 };
 
 QString ChildPath(const QString& dir, const QString& name) {
-    return dir.endsWith(QLatin1Char('/')) ? dir + name : dir + QLatin1Char('/') + name;
+    return dir.endsWith(QDir::separator()) ? dir + name : dir + QDir::separator() + name;
 }
 
 }  // namespace
@@ -127,13 +127,13 @@ bool TDirectoryListBox::TryOpenDirectory(const QString& path) {
 }
 
 int TDirectoryListBox::Open(const QString& path) {
-    if (path == FDirectory)
+    if (QString::compare(path, FDirectory, FCaseSensitive) == 0)
         return 0;
     if (const int error = TryChangeDirectory(path))
         return error;
     // The name the system gives back, with links resolved, is the one shown and returned.
     const QString current = CurrentDirectory();
-    FDirectory = current.isEmpty() ? QDir::cleanPath(path) : current;
+    FDirectory = current.isEmpty() ? QDir::toNativeSeparators(QDir::cleanPath(path)) : current;
     Rebuild();
     emit Changed();
     return 0;
@@ -149,25 +149,31 @@ void TDirectoryListBox::AddEntry(const QString& name, const QString& path, int l
 
 void TDirectoryListBox::Rebuild() {
     clear();
-    const QStringList names = FDirectory.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const VolumeCase volumeCase = VolumeCaseOf(FDirectory);
+    FCaseSensitive = volumeCase.Sensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    // A volume that keeps no case has its names in capitals; they read better in small
+    // letters.
+    const bool lowerCase = !volumeCase.Sensitive && !volumeCase.Preserved;
+    const auto shown = [&](const QString& name) { return lowerCase ? name.toLower() : name; };
+    const QString root = PathRoot(FDirectory);
+    const QStringList names =
+        FDirectory.mid(root.size()).split(QDir::separator(), Qt::SkipEmptyParts);
     const int currentLevel = int(names.size());
     const auto chainIcon = [&](int level) {
         return int(level == currentLevel ? PickerIcon::CurrentFolder : PickerIcon::OpenFolder);
     };
-    AddEntry(QStringLiteral("/"), QStringLiteral("/"), 0, chainIcon(0));
-    QString path;
+    AddEntry(root, root, 0, chainIcon(0));
+    QString path = root;
     for (int level = 1; level <= currentLevel; ++level) {
-        path += QLatin1Char('/') + names[level - 1];
-        AddEntry(names[level - 1], path, level, chainIcon(level));
+        path = ChildPath(path, names[level - 1]);
+        AddEntry(shown(names[level - 1]), path, level, chainIcon(level));
     }
     QListWidgetItem* current = item(count() - 1);
 
-    // QDir leaves out dot files unless asked for them.
-    QStringList subdirectories =
-        QDir(FDirectory).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+    QStringList subdirectories = DirectoryEntries(FDirectory, EntryKind::Directories);
     SortNames(subdirectories);
     for (const QString& name : subdirectories)
-        AddEntry(name, ChildPath(FDirectory, name), currentLevel + 1,
+        AddEntry(shown(name), ChildPath(FDirectory, name), currentLevel + 1,
                  int(PickerIcon::ClosedFolder));
     setCurrentItem(current);
     scrollToItem(current);
@@ -193,9 +199,7 @@ void TFileListBox::SetItemHeight(int height) {
 
 void TFileListBox::ShowDirectory(const QString& dir) {
     clear();
-    // Hidden files, directories and special files (devices, sockets, dangling links) are
-    // left out by QDir's defaults.
-    QStringList files = QDir(dir).entryList(QDir::Files, QDir::Unsorted);
+    QStringList files = DirectoryEntries(dir, EntryKind::Files);
     SortNames(files);
     addItems(files);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The two lists of the directory picker: the directory tree list, which shows the chain
-// from "/" to the opened directory and the opened directory's subdirectories, and the
-// greyed list of the opened directory's files.
+// from the root ("/", or "D:\" on Windows) to the opened directory and the opened
+// directory's subdirectories, and the greyed list of the opened directory's files.
 
 #include <QListWidget>
 
@@ -11,7 +11,8 @@ class TDirectoryListBox : public QListWidget {
     Q_OBJECT
   public:
     explicit TDirectoryListBox(QWidget* parent = nullptr);
-    // The opened directory: a full path, "/" at the root, otherwise without a trailing '/'.
+    // The opened directory: a full path, the root ("/", "D:\") with its separator,
+    // otherwise without a trailing one.
     QString Directory() const { return FDirectory; }
     // Makes path the process's current directory and shows it. Throws EInOutError when
     // it cannot be entered; the list then stays as it was.
@@ -33,13 +34,14 @@ class TDirectoryListBox : public QListWidget {
     void EntryDoubleClicked(QListWidgetItem* item);
 
     QString FDirectory;
+    Qt::CaseSensitivity FCaseSensitive = Qt::CaseSensitive;
 };
 
 class TFileListBox : public QListWidget {
     Q_OBJECT
   public:
     explicit TFileListBox(QWidget* parent = nullptr);
-    // Lists the plain files of dir that are not hidden.
+    // Lists the plain files of dir that are not hidden (nor system files on Windows).
     void ShowDirectory(const QString& dir);
     void SetItemHeight(int height);
 };

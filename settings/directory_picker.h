@@ -18,8 +18,8 @@ class DirectoryPicker : public QObject {
 
     void SetInitialDir(const QString& dir) { FInitialDir = dir; }
     QString InitialDir() const { return FInitialDir; }
-    // After Execute: the chosen directory, a full path without a trailing '/' (but "/"
-    // itself), or InitialDir when the dialog was cancelled.
+    // After Execute: the chosen directory, a full path without a trailing separator (but
+    // a root, "/" or D:\), or InitialDir when the dialog was cancelled.
     QString Directory() const { return FDirectory; }
     // AllowCreate shows the name box, and what it holds is the result; nothing is ever
     // created and no question is asked, whatever PerformCreate and Prompt say.

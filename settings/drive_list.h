@@ -1,9 +1,10 @@
 #pragma once
-// The drive list of the directory picker: the mounted volumes, each with its root path,
-// its label or device name and a picture of its kind.
+// The drive list of the directory picker: the volumes, each with its root path, its text
+// and a picture of its kind. On Windows the drive letters ("c: [system]"); elsewhere the
+// mounted volumes ("/media/stick [photos]").
 
 #include <QComboBox>
-#include <QStorageInfo>
+#include <optional>
 #include <vector>
 
 #include "settings/picker_icons.h"
@@ -16,10 +17,21 @@ struct PickerVolume {
     PickerIcon Icon;
 };
 
-// How volume is shown: "/media/stick [photos]", "/ [/dev/sda2]", "/mnt/share server:/export".
-PickerVolume DescribeVolume(const QStorageInfo& volume);
-// The volumes worth offering: real file systems that are ready, sorted by root path.
+// The volumes worth offering, sorted by root: on Windows every drive of a known kind with
+// a root directory, also one without its medium; elsewhere the real file systems that are
+// ready.
 std::vector<PickerVolume> ListVolumes();
+// How the volume at root is shown, for one the list did not offer.
+PickerVolume VolumeAt(const QString& root);
+
+// The kinds of drive as Windows numbers them (GetDriveType).
+enum class DriveKind { Unknown, NoRootDirectory, Removable, Fixed, Remote, CdRom, RamDisk };
+// How a drive is shown: "a:", "c: [system]" (the label lower-cased, nothing when it could
+// not be read), "z: \\server\share" (the connection lower-cased, else as a fixed drive).
+// Nothing for a drive whose kind is unknown or that has no root.
+std::optional<PickerVolume> DescribeDrive(QChar letter, DriveKind kind,
+                                          const std::optional<QString>& label,
+                                          const QString& connection);
 
 class TDriveComboBox : public QComboBox {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include "settings/path_label.h"
 
 #include <QPainter>
+#include <algorithm>
 
 #include "platform/error_report.h"
 
@@ -8,44 +9,54 @@ namespace kormoszi {
 
 namespace {
 
-const QString Separator = QStringLiteral("/");
-const QString Ellipsis = QStringLiteral(".../");
-const QString RootEllipsis = QStringLiteral("/.../");
-
-// Replaces the first directory of dir (which ends in a separator) by ".../".
-void CutFirstDirectory(QString& dir) {
-    if (dir == Separator) {
+// Replaces the first directory of dir (which ends in a separator) by "...\".
+void CutFirstDirectory(QString& dir, const QString& separator, const QString& ellipsis) {
+    if (dir == separator) {
         dir.clear();
         return;
     }
-    const bool fromRoot = dir.startsWith(Separator);
+    const bool fromRoot = dir.startsWith(separator);
     if (fromRoot)
         dir.remove(0, 1);
-    if (dir.startsWith(Ellipsis))
-        dir.remove(0, Ellipsis.size());
-    const qsizetype next = dir.indexOf(Separator);
-    dir = next >= 0 ? Ellipsis + dir.mid(next + 1) : QString();
+    if (dir.startsWith(ellipsis))
+        dir.remove(0, ellipsis.size());
+    const qsizetype next = dir.indexOf(separator);
+    dir = next >= 0 ? ellipsis + dir.mid(next + 1) : QString();
     if (fromRoot)
-        dir.prepend(Separator);
+        dir.prepend(separator);
+}
+
+bool StartsWithDrive(const QString& path) {
+    return path.size() >= 2 && path[1] == u':' &&
+           ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z'));
 }
 
 }  // namespace
 
 QString ShortenPath(const QString& path, const std::function<int(const QString&)>& textWidth,
-                    int maxWidth) {
-    // Volumes have no drive prefix here, so the path is only a directory and a name part.
-    const qsizetype lastSeparator = path.lastIndexOf(Separator);
-    QString dir = path.left(lastSeparator + 1);
-    const QString name = path.mid(lastSeparator + 1);
-    // The root alone stays as it is: an empty label would say nothing at all.
-    while (textWidth(dir + name) > maxWidth && !dir.isEmpty() &&
-           !(name.isEmpty() && dir == Separator)) {
-        if (dir == RootEllipsis)
-            dir = Ellipsis;
-        else
-            CutFirstDirectory(dir);
+                    int maxWidth, QChar separatorChar) {
+    const QString separator(separatorChar);
+    const QString ellipsis = QStringLiteral("...") + separator;
+    const QString rootEllipsis = separator + ellipsis;
+    QString drive = StartsWithDrive(path) ? path.left(2) : QString();
+    const qsizetype lastSeparator = path.lastIndexOf(separator);
+    QString dir = lastSeparator >= drive.size()
+                      ? path.mid(drive.size(), lastSeparator + 1 - drive.size())
+                      : QString();
+    const QString name = path.mid(std::max(lastSeparator + 1, drive.size()));
+    // A root alone stays as it is: an empty label would say nothing at all.
+    while (textWidth(drive + dir + name) > maxWidth && !(drive.isEmpty() && dir.isEmpty()) &&
+           !(name.isEmpty() && dir == separator)) {
+        if (dir == rootEllipsis) {
+            drive.clear();
+            dir = ellipsis;
+        } else if (dir.isEmpty()) {
+            drive.clear();
+        } else {
+            CutFirstDirectory(dir, separator, ellipsis);
+        }
     }
-    return dir + name;
+    return drive + dir + name;
 }
 
 TPathLabel::TPathLabel(QWidget* parent) : QWidget(parent) {}

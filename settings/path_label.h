@@ -1,16 +1,18 @@
 #pragma once
 // The label above the directory list: holds the full path of the opened directory and
-// draws it shortened with ".../" in place of leading directories until it fits.
+// draws it shortened with ".../" (...\) in place of leading directories until it fits.
 
+#include <QDir>
 #include <QWidget>
 #include <functional>
 
 namespace kormoszi {
 
 // path shortened step by step until textWidth(result) <= maxWidth or only the last name
-// is left: /games/words/data, /.../words/data, /.../data, .../data, data.
+// is left: /games/words/data, /.../words/data, /.../data, .../data, data; with a drive,
+// D:\Games\Words\Data, D:\...\Words\Data, D:\...\Data, ...\Data, Data.
 QString ShortenPath(const QString& path, const std::function<int(const QString&)>& textWidth,
-                    int maxWidth);
+                    int maxWidth, QChar separator = QDir::separator());
 
 class TPathLabel : public QWidget {
     Q_OBJECT

@@ -120,7 +120,7 @@ void TSelectDirDlg::Wire() {
 void TSelectDirDlg::FormCreate() {
     FDirLabel->setGeometry(FDirEdit->geometry());
     const QString start = CurrentDirectory();
-    FDirList->OpenDirectory(start.isEmpty() ? QStringLiteral("/") : start);
+    FDirList->OpenDirectory(start.isEmpty() ? PathRoot(start) : start);
     FDirList->setFocus();
 }
 
@@ -143,7 +143,7 @@ QLabel* TSelectDirDlg::AddLabel(const QString& text, int left, int top, QWidget*
 void TSelectDirDlg::ApplyInitialDir(const QString& dir) {
     if (dir.isEmpty())
         return;
-    const QString full = QDir::cleanPath(QDir(FDirList->Directory()).absoluteFilePath(dir));
+    const QString full = FullPath(dir);
     // Choosing the volume comes first, as with a drive chosen in the list; it is what fails
     // when the place cannot be reached.
     const QString root = VolumeRootOf(NearestExistingDirectory(full));
@@ -160,7 +160,7 @@ void TSelectDirDlg::ApplyOptions(SelectDirOptions options) {
 
 QString TSelectDirDlg::Directory() const {
     if (FAllowCreate && !FDirEdit->text().isEmpty())
-        return QDir::cleanPath(QDir(FDirList->Directory()).absoluteFilePath(FDirEdit->text()));
+        return FullPath(FDirEdit->text());
     return FDirLabel->Text();
 }
 

@@ -20,7 +20,7 @@ class TPathLabel;
 class TSelectDirDlg : public QDialog {
     Q_OBJECT
   public:
-    // Starts at the process's current directory ("/" when that is gone).
+    // Starts at the process's current directory (the root when that is gone).
     explicit TSelectDirDlg(QWidget* parent = nullptr);
 
     // Opens dir, or the current directory of its volume when dir is missing or cannot be

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include "support/child_process.h"
+#endif
 #include "support/dialogs.h"
 #include "support/text.h"
 
@@ -25,6 +29,7 @@
 #include "platform/file_access.h"
 #include "qstring_print.h"
 #include "settings/directory_picker.h"
+#include "settings/drive_list.h"
 #include "settings/path_label.h"
 #include "settings/picker_icons.h"
 #include "settings/working_directory.h"
@@ -37,6 +42,20 @@ using kormoszi::TPathLabel;
 namespace {
 
 using kormoszi::testing::U;
+
+// Paths as the system writes them: "/a/b" here, "C:\a\b" on Windows.
+QString N(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+const QString Sep = QDir::separator();
+
+#ifdef _WIN32
+// A process inherits the directory it was started in as its drive's directory; without
+// it, Z: (the host's root under Wine) counts as a drive never visited.
+void ForgetDriveZ() {
+    ::SetEnvironmentVariableW(L"=Z:", nullptr);
+}
+#endif
 
 // Runs action on the picker's dialog as soon as it is shown. Anything else that turns up
 // modal instead fails the test and is closed, so that nothing waits for ever.
@@ -98,13 +117,13 @@ class DirectoryPickerTest : public ::testing::Test {
     void SetUp() override {
         FSavedDirectory = QDir::currentPath();
         ASSERT_TRUE(FTemp.isValid());
-        FRoot = QFileInfo(FTemp.path()).canonicalFilePath();
+        FRoot = N(QFileInfo(FTemp.path()).canonicalFilePath());
     }
     // Other tests in this process must find the current directory where they left it.
     void TearDown() override { QDir::setCurrent(FSavedDirectory); }
 
     QString MakeDir(const QString& relative) {
-        QString path = FRoot + QLatin1Char('/') + relative;
+        QString path = N(FRoot + QLatin1Char('/') + relative);
         EXPECT_TRUE(QDir().mkpath(path));
         return path;
     }
@@ -179,14 +198,14 @@ TEST_F(DirectoryPickerTest, OkTakesTheOpenedDirectoryNeverTheHighlightedOne) {
     MakeDir("games/alpha");
     MakeDir("games/beta");
     DirectoryPicker picker;
-    picker.SetInitialDir(games + "/");
+    picker.SetInitialDir(games + Sep);
     picker.SetOptions(SelectDirOption::Prompt);
 
-    // Enter on the directory list presses OK; the trailing '/' is gone from the result.
+    // Enter on the directory list presses OK; the trailing separator is gone from the result.
     EXPECT_TRUE(
         Run(picker, [](QDialog* dialog) { QTest::keyClick(DirList(dialog), Qt::Key_Return); }));
     EXPECT_EQ(picker.Directory(), games);
-    EXPECT_EQ(QDir::currentPath(), games);
+    EXPECT_EQ(N(QDir::currentPath()), games);
 
     // A click or an arrow key only moves the highlight.
     EXPECT_TRUE(Run(picker, [](QDialog* dialog) {
@@ -203,14 +222,14 @@ TEST_F(DirectoryPickerTest, OkTakesTheOpenedDirectoryNeverTheHighlightedOne) {
     picker.SetInitialDir("alpha/..");
     EXPECT_TRUE(Run(picker, [&](QDialog* dialog) {
         DoubleClick(DirList(dialog), "beta");
-        EXPECT_EQ(Child<TPathLabel>(dialog, "DirLabel")->Text(), games + "/beta");
+        EXPECT_EQ(Child<TPathLabel>(dialog, "DirLabel")->Text(), games + Sep + "beta");
         EXPECT_EQ(Child<QListWidget>(dialog, "FileList")->count(), 0);
         Child<QPushButton>(dialog, "OKButton")->click();
     }));
-    EXPECT_EQ(picker.Directory(), games + "/beta");
-    EXPECT_EQ(QDir::currentPath(), games + "/beta");
+    EXPECT_EQ(picker.Directory(), games + Sep + "beta");
+    EXPECT_EQ(N(QDir::currentPath()), games + Sep + "beta");
 
-    // The root entry opens "/", which keeps its slash.
+    // The root entry opens the root ("/", "C:\"), which keeps its separator.
     picker.SetInitialDir(games);
     EXPECT_TRUE(Run(picker, [](QDialog* dialog) {
         QListWidget* list = DirList(dialog);
@@ -218,14 +237,14 @@ TEST_F(DirectoryPickerTest, OkTakesTheOpenedDirectoryNeverTheHighlightedOne) {
         EXPECT_EQ(list->currentItem(), list->item(0));
         QTest::keyClick(list, Qt::Key_Return);
     }));
-    EXPECT_EQ(picker.Directory(), "/");
+    EXPECT_EQ(picker.Directory(), N(QDir::rootPath()));
 }
 
 TEST_F(DirectoryPickerTest, CancelEscAndCloseKeepTheInitialDirectory) {
     const QString games = MakeDir("games");
     MakeDir("games/alpha");
     DirectoryPicker picker;
-    picker.SetInitialDir(games + "/");
+    picker.SetInitialDir(games + Sep);
     const std::function<void(QDialog*)> endings[] = {
         [](QDialog* dialog) {
             DoubleClick(DirList(dialog), "alpha");
@@ -236,7 +255,7 @@ TEST_F(DirectoryPickerTest, CancelEscAndCloseKeepTheInitialDirectory) {
     };
     for (const auto& ending : endings) {
         EXPECT_FALSE(Run(picker, ending));
-        EXPECT_EQ(picker.Directory(), games + "/");
+        EXPECT_EQ(picker.Directory(), games + Sep);
     }
 }
 
@@ -247,12 +266,12 @@ TEST_F(DirectoryPickerTest, MissingInitialDirectoryOpensSilentlyWhereTheVolumeIs
     const auto pressOk = [](QDialog* dialog) { QTest::keyClick(DirList(dialog), Qt::Key_Return); };
 
     picker.SetInitialDir(MakeDir("gone"));
-    ASSERT_TRUE(QDir(FRoot + "/gone").removeRecursively());
+    ASSERT_TRUE(QDir(FRoot + Sep + "gone").removeRecursively());
     EXPECT_TRUE(Run(picker, pressOk));
     EXPECT_EQ(picker.Directory(), work);
 
-    QFile(FRoot + "/plain").open(QIODevice::WriteOnly);
-    picker.SetInitialDir(FRoot + "/plain/sub");
+    QFile(FRoot + Sep + "plain").open(QIODevice::WriteOnly);
+    picker.SetInitialDir(FRoot + Sep + "plain" + Sep + "sub");
     EXPECT_TRUE(Run(picker, pressOk));
     EXPECT_EQ(picker.Directory(), work);
 
@@ -261,6 +280,17 @@ TEST_F(DirectoryPickerTest, MissingInitialDirectoryOpensSilentlyWhereTheVolumeIs
     EXPECT_EQ(picker.Directory(), work);
 
     // On another volume it opens at that volume's root, which the drive list then shows.
+#ifdef _WIN32
+    if (::GetDriveTypeW(L"Z:\\") <= DRIVE_NO_ROOT_DIR)
+        GTEST_SKIP() << "no drive Z:";
+    ForgetDriveZ();
+    picker.SetInitialDir("Z:\\kormoszi-gone\\words\\");
+    EXPECT_TRUE(Run(picker, [](QDialog* dialog) {
+        EXPECT_TRUE(Child<QComboBox>(dialog, "DriveList")->currentText().startsWith("z:"));
+        QTest::keyClick(DirList(dialog), Qt::Key_Return);
+    }));
+    EXPECT_EQ(picker.Directory(), "Z:\\");
+#else
     if (QStorageInfo(QStringLiteral("/dev/shm")).rootPath() != QLatin1String("/dev/shm") ||
         QStorageInfo(work).rootPath() == QLatin1String("/dev/shm"))
         GTEST_SKIP() << "no separate volume at /dev/shm";
@@ -272,15 +302,25 @@ TEST_F(DirectoryPickerTest, MissingInitialDirectoryOpensSilentlyWhereTheVolumeIs
         QTest::keyClick(DirList(dialog), Qt::Key_Return);
     }));
     EXPECT_EQ(picker.Directory(), "/dev/shm");
+#endif
 }
 
 TEST_F(DirectoryPickerTest, ListsLeaveOutHiddenEntriesAndSortInTheUsersLocale) {
     const QString games = MakeDir("games");
-    for (const char* dir : {".hidden", "Zeta", "alpha", "émile", "Visible"})
+    for (const char* dir : {".hidden", ".system", "Zeta", "alpha", "émile", "Visible"})
         MakeDir(U("games/") + U(dir));
-    for (const char* file : {".secret", "b.txt", "A.txt"})
-        QFile(games + "/" + file).open(QIODevice::WriteOnly);
+    for (const char* file : {".secret", ".sysfile", "b.txt", "A.txt"})
+        QFile(games + Sep + file).open(QIODevice::WriteOnly);
+#ifdef _WIN32
+    // A leading dot hides nothing there: the attributes do.
+    for (const auto& [name, attribute] : {std::pair{".hidden", FILE_ATTRIBUTE_HIDDEN},
+                                          {".system", FILE_ATTRIBUTE_SYSTEM},
+                                          {".secret", FILE_ATTRIBUTE_HIDDEN},
+                                          {".sysfile", FILE_ATTRIBUTE_SYSTEM}})
+        ASSERT_TRUE(::SetFileAttributesW((games + Sep + name).toStdWString().c_str(), attribute));
+#else
     ASSERT_EQ(::mkfifo(QFile::encodeName(games + "/pipe").constData(), 0600), 0);
+#endif
 
     const QLocale saved;
     QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
@@ -290,8 +330,8 @@ TEST_F(DirectoryPickerTest, ListsLeaveOutHiddenEntriesAndSortInTheUsersLocale) {
         QListWidget* list = DirList(dialog);
         const int current = list->currentRow();
         EXPECT_EQ(list->item(current)->text(), "games");
-        EXPECT_EQ(list->item(0)->text(), "/");
-        EXPECT_EQ(current, games.count('/'));
+        EXPECT_EQ(list->item(0)->text(), N(QDir::rootPath()));
+        EXPECT_EQ(current, games.count(Sep));
         EXPECT_EQ(EntryTexts(list, current + 1),
                   QStringList({"alpha", U("émile"), "Visible", "Zeta"}));
         EXPECT_EQ(EntryTexts(Child<QListWidget>(dialog, "FileList"), 0),
@@ -311,8 +351,10 @@ TEST_F(DirectoryPickerTest, LongPathIsDrawnShortButReturnedWhole) {
         auto* label = Child<TPathLabel>(dialog, "DirLabel");
         const QString shown = label->DisplayedText();
         EXPECT_EQ(label->Text(), deep);
-        EXPECT_TRUE(shown.startsWith("/.../") || shown.startsWith(".../")) << shown.toStdString();
-        EXPECT_TRUE(shown.endsWith("/words & more")) << shown.toStdString();
+        EXPECT_TRUE(shown.startsWith(N("/.../")) || shown.startsWith(N(".../")) ||
+                    shown.startsWith(N("C:/.../")))
+            << shown.toStdString();
+        EXPECT_TRUE(shown.endsWith(N("/words & more"))) << shown.toStdString();
         EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->width());
         QTest::keyClick(DirList(dialog), Qt::Key_Return);
     }));
@@ -321,17 +363,28 @@ TEST_F(DirectoryPickerTest, LongPathIsDrawnShortButReturnedWhole) {
 
 TEST(PathShortening, CutsLeadingDirectoriesOneAtATime) {
     const auto length = [](const QString& text) { return int(text.size()); };
+    const auto shorten = [&](const QString& path, int width, QChar separator = u'/') {
+        return kormoszi::ShortenPath(path, length, width, separator);
+    };
     const QString path = "/games/words/data";
-    EXPECT_EQ(kormoszi::ShortenPath(path, length, 100), path);
-    EXPECT_EQ(kormoszi::ShortenPath(path, length, 16), "/.../words/data");
-    EXPECT_EQ(kormoszi::ShortenPath(path, length, 14), "/.../data");
-    EXPECT_EQ(kormoszi::ShortenPath(path, length, 8), ".../data");
-    EXPECT_EQ(kormoszi::ShortenPath(path, length, 7), "data");
-    EXPECT_EQ(kormoszi::ShortenPath(path, length, 1), "data");
-    EXPECT_EQ(kormoszi::ShortenPath("/data", length, 4), "data");
-    EXPECT_EQ(kormoszi::ShortenPath("/", length, 0), "/");
+    EXPECT_EQ(shorten(path, 100), path);
+    EXPECT_EQ(shorten(path, 16), "/.../words/data");
+    EXPECT_EQ(shorten(path, 14), "/.../data");
+    EXPECT_EQ(shorten(path, 8), ".../data");
+    EXPECT_EQ(shorten(path, 7), "data");
+    EXPECT_EQ(shorten(path, 1), "data");
+    EXPECT_EQ(shorten("/data", 4), "data");
+    EXPECT_EQ(shorten("/", 0), "/");
     // A directory that happens to be called "..." is cut like any other.
-    EXPECT_EQ(kormoszi::ShortenPath("/.../x/y/z", length, 9), "/.../y/z");
+    EXPECT_EQ(shorten("/.../x/y/z", 9), "/.../y/z");
+
+    // A drive goes with the last directory before it.
+    const QString drive = "D:\\Games\\Words\\Data";
+    const QStringList steps = {drive, "D:\\...\\Words\\Data", "D:\\...\\Data", "...\\Data", "Data"};
+    for (const QString& step : steps)
+        EXPECT_EQ(shorten(drive, int(step.size()), u'\\'), step);
+    EXPECT_EQ(shorten("D:\\", 0, u'\\'), "D:\\");
+    EXPECT_EQ(shorten("D:\\Data", 4, u'\\'), "Data");
 }
 
 TEST_F(DirectoryPickerTest, DirectoryThatCannotBeOpenedIsReportedAndTheDialogStays) {
@@ -340,7 +393,7 @@ TEST_F(DirectoryPickerTest, DirectoryThatCannotBeOpenedIsReportedAndTheDialogSta
     DirectoryPicker picker;
     picker.SetInitialDir(games);
     EXPECT_FALSE(Run(picker, [&](QDialog* dialog) {
-        ASSERT_TRUE(QDir(games + "/alpha").removeRecursively());
+        ASSERT_TRUE(QDir(games + Sep + "alpha").removeRecursively());
         QString reported;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -354,13 +407,16 @@ TEST_F(DirectoryPickerTest, DirectoryThatCannotBeOpenedIsReportedAndTheDialogSta
         EXPECT_EQ(Child<TPathLabel>(dialog, "DirLabel")->Text(), games);
         QTest::keyClick(DirList(dialog), Qt::Key_Escape);
     }));
-    EXPECT_EQ(QDir::currentPath(), games);
+    EXPECT_EQ(N(QDir::currentPath()), games);
 }
 
 // A place behind a directory that may not be searched cannot even be told apart from a
 // missing one: the file error leaves Execute and no dialog is shown. Root may search
 // anything, so the picker runs in a child that gave up its privileges.
 TEST_F(DirectoryPickerTest, UnreachableInitialDirectoryRaisesBeforeTheDialog) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Wine lets every user search every directory: access lists do not bind";
+#else
     const QString locked = MakeDir("locked");
     MakeDir("locked/games");
     ASSERT_EQ(::chmod(QFile::encodeName(FRoot).constData(), 0755), 0);
@@ -387,6 +443,7 @@ TEST_F(DirectoryPickerTest, UnreachableInitialDirectoryRaisesBeforeTheDialog) {
         GTEST_SKIP() << "cannot drop to uid 65534 in a child";
     EXPECT_EQ(result, 0)
         << "1: no error, 2: another code, 3: could not drop root, 4: the dialog was shown";
+#endif
 }
 
 // In a chroot or a container the mount table may list no volume for the directories in
@@ -401,17 +458,18 @@ TEST_F(DirectoryPickerTest, DirectoryWithoutAListedVolumeOpensUnderTheRoot) {
         [](const QString&) -> std::optional<VolumeEntry> { return std::nullopt; })};
     const QString games = MakeDir("games");
     DirectoryPicker picker;
-    picker.SetInitialDir(games + "/");
+    picker.SetInitialDir(games + Sep);
     QString drive;
     EXPECT_TRUE(Run(picker, [&](QDialog* dialog) {
         drive = Child<QComboBox>(dialog, "DriveList")->currentData().toString();
         QTest::keyClick(DirList(dialog), Qt::Key_Return);
     }));
     EXPECT_EQ(picker.Directory(), games);
-    EXPECT_EQ(drive, "/");
+    EXPECT_EQ(drive, kormoszi::PathRoot(games));
 
-    kormoszi::SetVolumeLookup([](const QString&) -> std::optional<VolumeEntry> {
-        return VolumeEntry{QStringLiteral("/"), false};
+    // A drive without its medium: "I/O error 21" on Windows, EIO elsewhere.
+    kormoszi::SetVolumeLookup([](const QString& dir) -> std::optional<VolumeEntry> {
+        return VolumeEntry{kormoszi::PathRoot(dir), false};
     });
     QTimer shown;  // closes a dialog that should not have come up
     QObject::connect(&shown, &QTimer::timeout, [] {
@@ -425,8 +483,77 @@ TEST_F(DirectoryPickerTest, DirectoryWithoutAListedVolumeOpensUnderTheRoot) {
     } catch (const EInOutError& error) {
         code = error.Code();
     }
+#ifdef _WIN32
+    EXPECT_EQ(code, 21);
+#else
     EXPECT_EQ(code, 1005);
+#endif
 }
+
+// What Windows tells of each drive, as the drive list shows it.
+TEST(DriveList, DrivesAreShownByLetterKindLabelAndConnection) {
+    using kormoszi::DriveKind;
+    using kormoszi::PickerIcon;
+    const struct {
+        QChar Letter;
+        DriveKind Kind;
+        std::optional<QString> Label;
+        QString Connection;
+        const char* Text;  // nullptr: not listed
+        PickerIcon Icon;
+    } drives[] = {
+        {u'A', DriveKind::Removable, std::nullopt, {}, "a:", PickerIcon::Floppy},
+        {u'C', DriveKind::Fixed, "DATA", {}, "c: [data]", PickerIcon::Hard},
+        {u'e', DriveKind::CdRom, std::nullopt, {}, "e:", PickerIcon::CdRom},  // no disc in it
+        {u'R', DriveKind::RamDisk, "", {}, "r: []", PickerIcon::Ram},
+        {u'Z', DriveKind::Remote, "Share", "\\\\Server\\Words", "z: \\\\server\\words",
+         PickerIcon::Network},
+        {u'Y', DriveKind::Remote, "Share", {}, "y: [share]", PickerIcon::Network},
+        {u'Q', DriveKind::Unknown, "x", {}, nullptr, PickerIcon::Hard},
+        {u'P', DriveKind::NoRootDirectory, "x", {}, nullptr, PickerIcon::Hard},
+    };
+    for (const auto& d : drives) {
+        const auto shown = kormoszi::DescribeDrive(d.Letter, d.Kind, d.Label, d.Connection);
+        ASSERT_EQ(shown.has_value(), d.Text != nullptr) << d.Letter.toLatin1();
+        if (!shown)
+            continue;
+        EXPECT_EQ(shown->Text, d.Text);
+        EXPECT_EQ(shown->Root, d.Letter.toUpper() + QStringLiteral(":\\"));
+        EXPECT_EQ(shown->Icon, d.Icon) << d.Text;
+    }
+}
+
+#ifdef _WIN32
+// Each drive keeps the directory last opened on it. Wine has C: (its prefix) and Z: (the
+// host's root).
+TEST_F(DirectoryPickerTest, ChoosingADriveGoesBackToWhereItWasLeft) {
+    const QString games = MakeDir("games");
+    DirectoryPicker picker;
+    picker.SetInitialDir(games);
+    EXPECT_TRUE(Run(picker, [&](QDialog* dialog) {
+        auto* drives = Child<QComboBox>(dialog, "DriveList");
+        QString letters;
+        for (int i = 0; i < drives->count(); ++i)
+            letters += drives->itemText(i).left(2);
+        EXPECT_TRUE(letters.contains("c:")) << letters.toStdString();
+        EXPECT_EQ(drives->currentData().toString(), games.left(3).toUpper());
+        const auto choose = [&](const QString& root) {
+            const int index = drives->findData(root);
+            ASSERT_GE(index, 0) << root.toStdString();
+            drives->setCurrentIndex(index);
+            emit drives->activated(index);
+        };
+        auto* label = Child<TPathLabel>(dialog, "DirLabel");
+        choose("Z:\\");
+        EXPECT_TRUE(label->Text().startsWith("Z:\\")) << label->Text().toStdString();
+        EXPECT_EQ(DirList(dialog)->item(0)->text(), "Z:\\");
+        choose(games.left(3).toUpper());
+        EXPECT_EQ(label->Text(), games);
+        QTest::keyClick(DirList(dialog), Qt::Key_Return);
+    }));
+    EXPECT_EQ(picker.Directory(), games);
+}
+#endif
 
 // The folders and drives are drawn at the screen's device pixels, not scaled up from
 // 16 x 16: at 2 the picture has edges finer than its logical pixels.
