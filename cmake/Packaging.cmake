@@ -1,4 +1,5 @@
-# Where the program lands on a Linux desktop, and the Debian package made from that.
+# Where the program lands on a Linux desktop, and the Debian package made from that; on
+# Windows, WindowsPackaging.cmake does the same for a setup.
 #
 #   cmake --install <build> --prefix /usr     the files below, under /usr
 #   cpack (in <build>)                        kormoszi_<version>-1_<arch>.deb
@@ -16,6 +17,17 @@ qt_add_resources(kormoszi kormoszi_icons
         ${KORMOSZI_PACKAGING_DIR}/icons/${KORMOSZI_APP_ID}-48.png
         ${KORMOSZI_PACKAGING_DIR}/icons/${KORMOSZI_APP_ID}-256.png
 )
+
+set(CPACK_PACKAGE_NAME kormoszi)
+set(CPACK_PACKAGE_VENDOR Pelvador)
+set(CPACK_PACKAGE_CONTACT "Kormoszi maintainers <kormoszi@pelvador.hu>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor of the Tormolag word lists")
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+    include(${CMAKE_CURRENT_LIST_DIR}/WindowsPackaging.cmake)
+    return()
+endif()
 
 install(TARGETS kormoszi RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${KORMOSZI_PACKAGING_DIR}/${KORMOSZI_APP_ID}.desktop
@@ -66,17 +78,12 @@ install(FILES ${KORMOSZI_GZIP_DIR}/kormoszi.hu.1.gz DESTINATION ${CMAKE_INSTALL_
         RENAME kormoszi.1.gz)
 
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME kormoszi)
-set(CPACK_PACKAGE_VENDOR Pelvador)
-set(CPACK_PACKAGE_CONTACT "Kormoszi maintainers <kormoszi@pelvador.hu>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor of the Tormolag word lists")
 # Debian shows the description as written: lines short enough for a terminal.
 set(CPACK_PACKAGE_DESCRIPTION
     "Kormoszi edits the vocabulary of the word game Tormolag, one list for each
 word length from three to seven letters, in Hungarian alphabetical order, from
 the keyboard.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
