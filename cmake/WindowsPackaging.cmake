@@ -54,7 +54,7 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     install(FILES ${path} DESTINATION .)
 endforeach()
 
-# Once everything is in place: strip what was built with its debugging sections (when
+# Once everything is in place: strip the symbols and debugging sections (when
 # the install strips), and fail when a DLL that the program or a plugin loads and that
 # this build has at hand was left out: the setup would install a program that does not
 # start.

@@ -2,6 +2,7 @@
 # cmake/WindowsPackaging.cmake, which sets KORMOSZI_STRIP, KORMOSZI_OBJDUMP and
 # KORMOSZI_DLL_DIRS): strips the installed programs and DLLs when the install strips, and
 # fails when one of them loads a DLL that the build has at hand but the install left out.
+cmake_policy(VERSION 3.25)
 
 set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 file(GLOB_RECURSE binaries LIST_DIRECTORIES false "${root}/*.exe" "${root}/*.dll")
@@ -15,7 +16,7 @@ endforeach()
 
 foreach(binary IN LISTS binaries)
     if(CMAKE_INSTALL_DO_STRIP)
-        execute_process(COMMAND "${KORMOSZI_STRIP}" --strip-debug "${binary}" RESULT_VARIABLE status)
+        execute_process(COMMAND "${KORMOSZI_STRIP}" --strip-unneeded "${binary}" RESULT_VARIABLE status)
         if(NOT status EQUAL 0)
             message(FATAL_ERROR "stripping ${binary} failed")
         endif()
