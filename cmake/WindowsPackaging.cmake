@@ -109,10 +109,13 @@ set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 set(CPACK_NSIS_MUI_ICON ${KORMOSZI_PACKAGING_DIR}/icons/${KORMOSZI_APP_ID}.ico)
 set(CPACK_NSIS_MUI_UNIICON ${KORMOSZI_PACKAGING_DIR}/icons/${KORMOSZI_APP_ID}.ico)
-# The Start menu entry and Apps & features show the icon built into the program.
-set(CPACK_PACKAGE_EXECUTABLES kormoszi Kormoszi)
-set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+# The Start menu entry and Apps & features show the icon built into the program. The
+# entry is written out: CPack's own would point at "$INSTDIR\.\kormoszi.exe".
+set(CPACK_NSIS_CREATE_ICONS_EXTRA
+    "  CreateShortCut \"$SMPROGRAMS\\$STARTMENU_FOLDER\\Kormoszi.lnk\" \"$INSTDIR\\kormoszi.exe\"")
+set(CPACK_NSIS_DELETE_ICONS_EXTRA "  Delete \"$SMPROGRAMS\\$MUI_TEMP\\Kormoszi.lnk\"")
 set(CPACK_NSIS_INSTALLED_ICON_NAME kormoszi.exe)
+set(CPACK_NSIS_MANIFEST_DPI_AWARE ON)
 set(CPACK_NSIS_URL_INFO_ABOUT https://pelvador.hu/kormoszi/)
 
 include(CPack)
