@@ -32,9 +32,10 @@ class GameDir {
         for (const auto& [n, words] : files)
             Write(n, words);
     }
-    QString Path() const { return FDir.path() + QLatin1Char('/'); }
+    // As the program keeps a game directory: in the system's separators, with a trailing one.
+    QString Path() const { return QDir::toNativeSeparators(FDir.path()) + QDir::separator(); }
     std::string File(int n) const {
-        return QFile::encodeName(Path() + QStringLiteral("len%1.txt").arg(n)).toStdString();
+        return (Path() + QStringLiteral("len%1.txt").arg(n)).toStdString();
     }
     void Write(int n, const std::vector<std::string>& words) const {
         std::string bytes;
