@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QTest>
+#include <filesystem>
 
 #include "app/app_test_support.h"
 #include "app/fMain.h"
@@ -316,8 +317,8 @@ TEST_F(Editor, APartlyReadListIsNeverSavedOverItsFile) {
     GameDir dir({{3, {"abc"}}});
     // More words than the editor takes: refused before anything is read.
     dir.WriteBytes(4, std::string());
-    const std::int64_t size = 4 * (std::int64_t{8} << 20) + 64;
-    ASSERT_EQ(truncate(dir.File(4).c_str(), size), 0);
+    const qint64 size = 4 * (qint64{8} << 20) + 64;
+    std::filesystem::resize_file(dir.File(4), static_cast<std::uintmax_t>(size));
     Show(dir);
     QString error;
     AnswerThenReadErrorBox(Qt::Key_N, &error);
