@@ -384,6 +384,7 @@ TEST_F(Editor, ALengthChosenWithTheArrowKeysHandsTheGridTheFocus) {
 
 TEST_F(Editor, StoredDirectoryWithoutSeparatorStillNamesFilesInside) {
     GameDir dir({{3, {"abc"}}});
+    dir.Remember();  // and given back when dir goes
     SettingsStore().WriteSetting("Common", "Path", dir.Path().chopped(1));
     Window = std::make_unique<TfrmMain>();
     Window->show();
