@@ -3,7 +3,7 @@
 #include <QAbstractScrollArea>
 #include <QAccessibleWidget>
 #include <QApplication>
-#include <QFile>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QRadioButton>
@@ -61,9 +61,19 @@ bool IsSearchLetter(QChar c) {
     return (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || accented.contains(c);
 }
 
-// The game directory as the program keeps it: with its trailing separator.
+// The game directory as the program keeps it: in the system's own separators ("\" on
+// Windows, where the game and its other tools read the stored value), with a trailing one.
 QString WithSeparator(const QString& dir) {
-    return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+    const QString native = QDir::toNativeSeparators(dir);
+    return native.endsWith(QDir::separator()) ? native : native + QDir::separator();
+}
+
+// File names go to the file layer and come back from it in UTF-8 on every system.
+std::string FileNameBytes(const QString& name) {
+    return name.toStdString();
+}
+QString FileNameText(const std::string& name) {
+    return QString::fromStdString(name);
 }
 
 int Ask(const QString& question, MessageButtons buttons) {
@@ -315,8 +325,7 @@ void TfrmMain::CenterOnScreen() {
 
 void TfrmMain::FormShow() {
     FLetterCount = 0;
-    const QString defaultDir = WithSeparator(
-        QFile::decodeName(QByteArray::fromStdString(ExtractFileDir(ExecutablePath()))));
+    const QString defaultDir = WithSeparator(FileNameText(ExtractFileDir(ExecutablePath())));
     FGamePath = raIni.ReadSetting(QStringLiteral("Common"), QStringLiteral("Path"), defaultDir);
     rgSzamClick();
 }
@@ -349,7 +358,7 @@ void TfrmMain::rgSzamClick() {
 std::string TfrmMain::WordFileName(const QString& directory, int n) const {
     // A directory stored by hand may lack its separator; the file still goes inside it.
     const QString dir = directory.isEmpty() ? directory : WithSeparator(directory);
-    return QFile::encodeName(dir + QStringLiteral("len%1.txt").arg(n)).toStdString();
+    return FileNameBytes(dir + QStringLiteral("len%1.txt").arg(n));
 }
 
 void TfrmMain::LoadWords(int n) {
@@ -360,8 +369,7 @@ void TfrmMain::LoadWords(int n) {
     if (!FileExists(fileName)) {
         FWords.LoadMissing(fileName, n);
         lDarab->setText(Text("Szavak száma: 0"));
-        const QString question = Text("A fájl (") +
-                                 QFile::decodeName(QByteArray::fromStdString(fileName)) +
+        const QString question = Text("A fájl (") + FileNameText(fileName) +
                                  Text(") nem található.\rKiválasztja a Tormolag könyvtárát?");
         if (Ask(question, MessageButton::Yes | MessageButton::No) == mrYes)
             btPathClick();

@@ -3,13 +3,19 @@
 // them), the file written must be exactly those words, N bytes each, first in file order
 // and then sorted, and nothing may be left open or lying beside the file.
 
-#include <dirent.h>
-#include <fcntl.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -24,19 +30,28 @@ using kormoszi::fuzz::Show;
 
 namespace {
 
+namespace fs = std::filesystem;
+
 // A scratch directory, in memory where the system has one: saves sync, and tmpfs makes
 // that free.
 struct Scratch {
     std::string dir;
     Scratch() {
-        std::string base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        dir = base + "/kormoszi-fuzz-XXXXXX";
-        if (::mkdtemp(dir.data()) == nullptr)
-            std::abort();
+        std::error_code error;
+        const fs::path base =
+            fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
+        std::mt19937 random{std::random_device{}()};
+        for (int attempt = 0; dir.empty(); ++attempt) {
+            const fs::path candidate = base / ("kormoszi-fuzz-" + std::to_string(random()));
+            if (fs::create_directory(candidate, error))
+                dir = candidate.string();
+            else if (attempt == 100)
+                std::abort();
+        }
     }
     ~Scratch() {
-        ::unlink((dir + "/len.txt").c_str());
-        ::rmdir(dir.c_str());
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
     }
 };
 
@@ -45,42 +60,38 @@ const std::string& ScratchDir() {
     return scratch.dir;
 }
 
-int LowestFreeDescriptor() {
+// What grows by one for each file left open: the lowest free descriptor, or the count of
+// the process's handles on Windows.
+int OpenFilesMark() {
+#ifdef _WIN32
+    DWORD count = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &count);
+    return static_cast<int>(count);
+#else
     int fd = ::dup(0);
     ::close(fd);
     return fd;
+#endif
 }
 
 std::vector<std::string> Entries(const std::string& dir) {
     std::vector<std::string> names;
-    DIR* d = ::opendir(dir.c_str());
-    while (dirent* e = ::readdir(d)) {
-        std::string name = e->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    ::closedir(d);
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
     return names;
 }
 
 void WriteRaw(const std::string& path, const std::string& bytes) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    FUZZ_CHECK(fd >= 0, "cannot write the scratch file");
-    FUZZ_CHECK(::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()),
-               "short write of the scratch file");
-    ::close(fd);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    FUZZ_CHECK(static_cast<bool>(out), "cannot write the scratch file");
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    FUZZ_CHECK(static_cast<bool>(out.flush()), "short write of the scratch file");
 }
 
 std::string ReadRaw(const std::string& path) {
-    std::string bytes;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    FUZZ_CHECK(fd >= 0, "the word file is gone");
-    char chunk[4096];
-    ssize_t done;
-    while ((done = ::read(fd, chunk, sizeof chunk)) > 0)
-        bytes.append(chunk, static_cast<std::size_t>(done));
-    ::close(fd);
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    FUZZ_CHECK(static_cast<bool>(in), "the word file is gone");
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // The word the field keeps of an N-byte piece: at most 7 bytes, ending at the first NUL.
@@ -110,8 +121,8 @@ std::string Padded(const std::vector<std::string>& words, int n) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     const std::string& dir = ScratchDir();
-    const std::string file = dir + "/len.txt";
-    const int freeDescriptor = LowestFreeDescriptor();  // libFuzzer opens files between runs
+    const std::string file = (fs::path(dir) / "len.txt").string();
+    const int freeDescriptor = OpenFilesMark();  // libFuzzer opens files between runs
     static WordTable table;
 
     for (int n = 1; n <= 8; ++n) {
@@ -154,8 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         FUZZ_CHECK(Entries(dir) == std::vector<std::string>{"len.txt"},
                    "something was left beside the word file: " + context);
-        FUZZ_CHECK(LowestFreeDescriptor() == freeDescriptor,
-                   "a descriptor stayed open: " + context);
+        FUZZ_CHECK(OpenFilesMark() == freeDescriptor, "a descriptor stayed open: " + context);
     }
     return 0;
 }

@@ -3,7 +3,6 @@
 // by small mutations, the same ones on every run (-seed=S picks others). The tests run it
 // over the committed seed corpus. A run that dies leaves its input in ./crash-replay-<pid>.
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,32 +21,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 namespace {
 
 // The input being run is written to a file first, so that it outlives a run that dies
-// (a sanitizer report, an abort); the file goes when every run has passed.
+// (a sanitizer report, an abort); the file goes when every run has passed. It is closed
+// while the input runs, as a target may count the process's open files.
 class InputKeeper {
   public:
-    InputKeeper() {
-        std::snprintf(name_, sizeof name_, "crash-replay-%d", static_cast<int>(::getpid()));
-        fd_ = ::open(name_, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd_ < 0)
-            std::fprintf(stderr, "cannot keep the inputs in ./%s\n", name_);
-    }
+    InputKeeper() : name_("crash-replay-" + std::to_string(::getpid())) {}
     ~InputKeeper() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            ::unlink(name_);
-        }
+        std::error_code ignored;
+        std::filesystem::remove(name_, ignored);
     }
     void Keep(const std::string& input) {
-        if (fd_ < 0)
+        if (!keeping_)
             return;
-        if (::pwrite(fd_, input.data(), input.size(), 0) != static_cast<ssize_t>(input.size()) ||
-            ::ftruncate(fd_, static_cast<off_t>(input.size())) != 0)
-            std::fprintf(stderr, "cannot keep an input in ./%s\n", name_);
+        std::ofstream out(name_, std::ios::binary | std::ios::trunc);
+        out.write(input.data(), static_cast<std::streamsize>(input.size()));
+        if (!out.flush()) {
+            std::fprintf(stderr, "cannot keep the inputs in ./%s\n", name_.c_str());
+            keeping_ = false;
+        }
     }
 
   private:
-    char name_[64];
-    int fd_ = -1;
+    std::string name_;
+    bool keeping_ = true;
 };
 
 std::string Mutate(const std::vector<std::string>& inputs, std::mt19937& random) {
@@ -112,7 +108,7 @@ int main(int argc, char** argv) {
         } else if (std::filesystem::is_directory(arg)) {
             for (const auto& entry : std::filesystem::directory_iterator(arg))
                 if (entry.is_regular_file())
-                    files.push_back(entry.path());
+                    files.push_back(entry.path().string());
         } else {
             files.push_back(arg);
         }

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
@@ -262,7 +261,7 @@ TMessageForm::TMessageForm(const QString& message, MessageType type, MessageButt
     setObjectName(QStringLiteral("TMessageForm"));
     const bool warning = type == MessageType::Warning;
     setWindowTitle(QString::fromUtf8(warning ? "Figyelmeztetés" : "Megerősítés"));
-    const QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    const QFont font = SystemMessageFont();
     setFont(font);
     // A screen reader tells the question with the dialog's title when the dialog opens.
     setAccessibleDescription(VisibleText(message));
@@ -431,7 +430,7 @@ void TMessageForm::Act(const KeyAction& action) {
 }
 
 void TMessageForm::CopyToClipboard() const {
-    QApplication::beep();
+    SystemBeep();
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (!clipboard)
         throw std::runtime_error("A vágólap nem nyitható meg");

@@ -3,6 +3,7 @@
 // waits until the user answers and returns the value of the button that closed it.
 
 #include <QFlags>
+#include <QFont>
 #include <QString>
 #include <functional>
 
@@ -32,5 +33,11 @@ int ShowMessageDialog(const QString& message, MessageType type, MessageButtons b
 // it returns for the message and the buttons. Empty, the default: questions are shown.
 using QuestionAnswerer = std::function<int(const QString& message, MessageButtons buttons)>;
 void SetQuestionAnswerer(QuestionAnswerer answerer);
+
+// The system's part of the dialogs, one file per platform. The message font: the one the
+// system names for message boxes, or the default window font where it names none. The
+// default beep.
+QFont SystemMessageFont();
+void SystemBeep();
 
 }  // namespace kormoszi

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,10 @@ class GameDir {
         for (const auto& [n, words] : files)
             Write(n, words);
     }
-    QString Path() const { return FDir.path() + QLatin1Char('/'); }
+    // As the program keeps a game directory: in the system's separators, with a trailing one.
+    QString Path() const { return QDir::toNativeSeparators(FDir.path()) + QDir::separator(); }
     std::string File(int n) const {
-        return QFile::encodeName(Path() + QStringLiteral("len%1.txt").arg(n)).toStdString();
+        return (Path() + QStringLiteral("len%1.txt").arg(n)).toStdString();
     }
     void Write(int n, const std::vector<std::string>& words) const {
         std::string bytes;
@@ -52,11 +54,28 @@ class GameDir {
         f.open(QIODevice::ReadOnly);
         return f.readAll().toStdString();
     }
-    // Makes this the directory the window finds at start.
-    void Remember() const { SettingsStore().WriteSetting("Common", "Path", Path()); }
+    // Makes this the directory the window finds at start, until this one goes: a window
+    // of a later test must not find a directory that is gone (the order in which tests
+    // run differs between compilers).
+    void Remember() const {
+        if (!FPrevious)
+            FPrevious = SettingsStore().ReadSetting("Common", "Path", QString());
+        SettingsStore().WriteSetting("Common", "Path", Path());
+    }
+    ~GameDir() {
+        try {
+            if (FPrevious)
+                SettingsStore().WriteSetting("Common", "Path", *FPrevious);
+        } catch (...) {
+            ADD_FAILURE() << "the remembered game directory could not be given back";
+        }
+    }
+    GameDir(const GameDir&) = delete;
+    GameDir& operator=(const GameDir&) = delete;
 
   private:
     QTemporaryDir FDir;
+    mutable std::optional<QString> FPrevious;
 };
 
 // "a000", "a001", ...: words whose sort order is their number.

@@ -90,6 +90,7 @@ TEST_F(BadWordFileInWindow, SymbolicLinkLoopAndGameDirectoryThatIsAFile) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("words");
     }
+    parent.Remember();  // and given back when parent goes
     SettingsStore().WriteSetting("Common", "Path", file + QLatin1Char('/'));
     OnNextDialog([this](QWidget* box) {
         if (auto* text = box->findChild<QWidget*>(QStringLiteral("Message")))

@@ -66,9 +66,12 @@ class ScratchDir {
         namespace fs = std::filesystem;
         std::error_code ignored;
         fs::permissions(path_, fs::perms::owner_all, ignored);
-        for (auto& entry : fs::recursive_directory_iterator(path_, ignored))
-            if (entry.is_directory(ignored))
+        // Read-only files too: Windows deletes none.
+        for (auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
+            const fs::file_type type = entry.symlink_status(ignored).type();
+            if (type == fs::file_type::directory || type == fs::file_type::regular)
                 fs::permissions(entry.path(), fs::perms::owner_all, ignored);
+        }
         fs::remove_all(path_, ignored);
     }
     ScratchDir(const ScratchDir&) = delete;
@@ -114,7 +117,14 @@ inline std::string ReadBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// The handles the process holds: a file left open shows as one more.
+inline int OpenDescriptorCount() {
+    DWORD count = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &count);
+    return static_cast<int>(count);
+}
+#else
 inline int OpenDescriptorCount() {
     int count = 0;
     for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
@@ -167,12 +177,45 @@ class ScopedEnv {
     bool had_ = false;
 };
 
-#ifndef _WIN32
+#ifdef _WIN32
+constexpr int kChildNotSetUp = -3;
+
+// The read-only attribute binds every user, so the test runs here as itself; but Wine
+// run as root opens a read-only file for writing all the same (kChildNotSetUp then).
+inline void GiveToChild(const std::string&) {}
+inline int RunWhereModesBind(const std::function<int()>& body) {
+    namespace fs = std::filesystem;
+    const fs::path probe =
+        fs::temp_directory_path() / ("kormoszi-probe-" + std::to_string(::GetCurrentProcessId()));
+    std::ofstream(probe).put('x');
+    ::SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE file =
+        ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool binds = file == INVALID_HANDLE_VALUE;
+    if (!binds)
+        ::CloseHandle(file);
+    ::SetFileAttributesW(probe.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(probe.c_str());
+    return binds ? body() : kChildNotSetUp;
+}
+#else
 // Makes path belong to the user an unprivileged child runs as.
 inline void GiveToChild(const std::string& path) {
     if (::geteuid() == 0 && ::chown(path.c_str(), kNobody, kNobody) != 0)
         throw std::runtime_error("cannot chown " + path);
 }
+
+// Runs body where a file's modes bind (CI runs as root, whom they do not): in a forked
+// child as the unprivileged user; kChildNotSetUp when the child cannot drop to it.
+inline int RunWhereModesBind(const std::function<int()>& body) {
+    return RunInChild({.unprivileged = true}, body);
+}
 #endif
+
+// Makes path read-only: mode 0444, or the read-only attribute on Windows.
+inline void MakeReadOnly(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+}
 
 }  // namespace kormoszi::test

@@ -226,6 +226,7 @@ TEST(MessageDialog, AnAmpersandUnderlinesTheNextCharacterAndTakesNoRoom) {
     render("a&bc", &marked, nullptr);
     render("abc", &plain, nullptr);
     render("a&&bc", nullptr, &doubledWidth);
+    EXPECT_EQ(font, kormoszi::SystemMessageFont()) << "the text is not in the message font";
     ASSERT_EQ(marked.size(), plain.size());
     EXPECT_GT(doubledWidth, plain.width());  // "&&" shows one "&"
 

@@ -3,9 +3,15 @@
 // word, neither in the table nor on disk, is lost.
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+// after windows.h, whose types it uses
+#include <psapi.h>
+#else
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <string>
@@ -25,11 +31,21 @@ using test::ReadBytes;
 using test::ScratchDir;
 using test::WriteBytes;
 
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+long PeakMemoryKb() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    return static_cast<long>(counters.PeakWorkingSetSize / 1024);
+}
+#else
 long PeakMemoryKb() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
+#endif
 
 class BadWordFile : public ::testing::Test {
   protected:
@@ -50,9 +66,9 @@ class BadWordFile : public ::testing::Test {
 // A word file of 1 GiB (sparse: it takes no disk) would need gigabytes of memory as a
 // table; it is refused before a byte is read, for every word length, and left alone.
 TEST_F(BadWordFile, OneGigabyteFileIsRefusedWithinBoundedMemory) {
-    constexpr off_t kGigabyte = off_t{1} << 30;
+    constexpr std::uintmax_t kGigabyte = std::uintmax_t{1} << 30;
     WriteBytes(file, "");
-    ASSERT_EQ(::truncate(file.c_str(), kGigabyte), 0);
+    fs::resize_file(file, kGigabyte);
     const int descriptors = test::OpenDescriptorCount();
     const long peakBefore = PeakMemoryKb();
     for (int n = 3; n <= 7; ++n) {
@@ -67,17 +83,16 @@ TEST_F(BadWordFile, OneGigabyteFileIsRefusedWithinBoundedMemory) {
     }
     EXPECT_LT(PeakMemoryKb() - peakBefore, 64 * 1024) << "kB more at the peak";
     EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
-    struct stat st {};
-    ASSERT_EQ(::stat(file.c_str(), &st), 0);
-    EXPECT_EQ(st.st_size, kGigabyte);
+    EXPECT_EQ(fs::file_size(file), kGigabyte);
 
     // Just past the limit: one byte more than the largest file of 7-letter words that loads.
-    const auto limit = static_cast<off_t>(kMaxWordFileWords * 7);
-    ASSERT_EQ(::truncate(file.c_str(), limit + 1), 0);
+    const auto limit = static_cast<std::uintmax_t>(kMaxWordFileWords * 7);
+    fs::resize_file(file, limit + 1);
     EXPECT_EQ(FileErrorOf([&] { ReadWordFile(table, file, 7); }), 27);
     EXPECT_EQ(FileErrorOf([&] { ReadWordFile(table, file, 3); }), 27);
 }
 
+#ifndef _WIN32  // links of Windows need a privilege that the tests do not have
 // A link that points at itself, or two that point at each other: no load, no save, and
 // neither link is replaced by a file.
 TEST_F(BadWordFile, SymbolicLinkLoopFailsBothWaysAndStaysALink) {
@@ -101,13 +116,14 @@ TEST_F(BadWordFile, SymbolicLinkLoopFailsBothWaysAndStaysALink) {
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a", "b", "len3.txt"}));
     EXPECT_EQ(testing::WordsInOrder(table), std::vector<std::string>{"abc"});
 }
+#endif
 
 // The game directory named in the settings is a file: 3 "Invalid filename" both ways,
 // and the file is not touched.
 TEST_F(BadWordFile, GameDirectoryThatIsAFile) {
     const std::string game = dir / "game";
     WriteBytes(game, "not a directory");
-    const std::string inside = game + "/len3.txt";
+    const std::string inside = JoinPath(game, "len3.txt");
     EXPECT_FALSE(FileExists(inside));
     EXPECT_EQ(FileErrorOf([&] { ReadWordFile(table, inside, 3); }), 3);
     Load();
@@ -121,8 +137,8 @@ TEST_F(BadWordFile, GameDirectoryThatIsAFile) {
 // same save writes them all.
 TEST_F(BadWordFile, GameDirectoryGoneBetweenLoadAndSave) {
     const std::string game = dir / "game";
-    ASSERT_EQ(::mkdir(game.c_str(), 0755), 0);
-    const std::string name = game + "/len3.txt";
+    fs::create_directory(game);
+    const std::string name = JoinPath(game, "len3.txt");
     WriteBytes(name, "xyzabc");
     ReadWordFile(table, name, 3);
     table.SortBy("szo");
@@ -134,8 +150,8 @@ TEST_F(BadWordFile, GameDirectoryGoneBetweenLoadAndSave) {
     EXPECT_EQ(ReadBytes(game), "");
     EXPECT_EQ(testing::WordsInOrder(table), (std::vector<std::string>{"abc", "xyz"}));
 
-    ASSERT_EQ(::unlink(game.c_str()), 0);
-    ASSERT_EQ(::mkdir(game.c_str(), 0755), 0);
+    fs::remove(game);
+    fs::create_directory(game);
     WriteWordFile(table, name, 3);
     EXPECT_EQ(ReadBytes(name), "abcxyz");
 }
@@ -147,15 +163,19 @@ TEST_F(BadWordFile, FileReplacedByAnotherProgramBetweenLoadAndSave) {
     Load();
     auto entries = [&] { return dir.Entries(); };
 
-    // A new file renamed over it, with other words and other permissions.
+    // A new file renamed over it, with other words (on POSIX other permissions).
     WriteBytes(dir / "other", "qqqwwweeerrr");
+#ifndef _WIN32
     ASSERT_EQ(::chmod((dir / "other").c_str(), 0640), 0);
-    ASSERT_EQ(::rename((dir / "other").c_str(), file.c_str()), 0);
+#endif
+    fs::rename(dir / "other", file);
     WriteWordFile(table, file, 3);
     EXPECT_EQ(ReadBytes(file), "abcxyz");
+#ifndef _WIN32
     struct stat st {};
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u) << "the permissions of the file found are kept";
+#endif
     EXPECT_EQ(entries(), std::vector<std::string>{"len3.txt"});
 
     // Changed in place, longer than before.
@@ -164,9 +184,24 @@ TEST_F(BadWordFile, FileReplacedByAnotherProgramBetweenLoadAndSave) {
     EXPECT_EQ(ReadBytes(file), "abcxyz");
 
     // Removed: the save makes it again.
-    ASSERT_EQ(::unlink(file.c_str()), 0);
+    fs::remove(file);
     WriteWordFile(table, file, 3);
     EXPECT_EQ(ReadBytes(file), "abcxyz");
+
+    // A directory: 5 at once, nothing replaced.
+    fs::remove(file);
+    fs::create_directory(file);
+    WriteBytes(JoinPath(file, "inside"), "kept");
+    EXPECT_EQ(FileErrorOf([&] { WriteWordFile(table, file, 3); }), 5);
+    EXPECT_EQ(ReadBytes(JoinPath(file, "inside")), "kept");
+    fs::remove_all(file);
+    EXPECT_EQ(testing::WordsInOrder(table), (std::vector<std::string>{"abc", "xyz"}));
+}
+
+#ifndef _WIN32  // links of Windows need a privilege that the tests do not have; no FIFOs
+TEST_F(BadWordFile, FileReplacedByALinkOrAFifoBetweenLoadAndSave) {
+    Load();
+    auto entries = [&] { return dir.Entries(); };
 
     // A symbolic link to a file elsewhere: the link stays, its target gets the words.
     ScratchDir elsewhere;
@@ -179,13 +214,8 @@ TEST_F(BadWordFile, FileReplacedByAnotherProgramBetweenLoadAndSave) {
     ASSERT_EQ(::lstat(file.c_str(), &link), 0);
     EXPECT_TRUE(S_ISLNK(link.st_mode));
 
-    // A directory or a FIFO: 5 at once (nothing waits on the FIFO), nothing replaced.
+    // A FIFO: 5 at once (nothing waits on it), nothing replaced.
     ASSERT_EQ(::unlink(file.c_str()), 0);
-    ASSERT_EQ(::mkdir(file.c_str(), 0755), 0);
-    WriteBytes(file + "/inside", "kept");
-    EXPECT_EQ(FileErrorOf([&] { WriteWordFile(table, file, 3); }), 5);
-    EXPECT_EQ(ReadBytes(file + "/inside"), "kept");
-    std::filesystem::remove_all(file);
     ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0);
     EXPECT_EQ(FileErrorOf([&] { WriteWordFile(table, file, 3); }), 5);
     ASSERT_EQ(::lstat(file.c_str(), &link), 0);
@@ -194,6 +224,7 @@ TEST_F(BadWordFile, FileReplacedByAnotherProgramBetweenLoadAndSave) {
 
     EXPECT_EQ(testing::WordsInOrder(table), (std::vector<std::string>{"abc", "xyz"}));
 }
+#endif
 
 }  // namespace
 }  // namespace kormoszi
