@@ -37,7 +37,15 @@ namespace kormoszi::test {
 inline void SetEnv(const char* name, const char* value) {
     ::SetEnvironmentVariableA(name, value);
 }
+// True where Wine stands in for Windows: its own functions are there to be found.
+inline bool UnderWine() {
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
 #else
+inline bool UnderWine() {
+    return false;
+}
 inline void SetEnv(const char* name, const char* value) {
     if (value != nullptr)
         ::setenv(name, value, 1);

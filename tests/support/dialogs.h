@@ -74,7 +74,11 @@ class DialogAnswer {
             for (const QLabel* label : modal->findChildren<QLabel*>())
                 Text += label->text();
             Shown = true;
-            QTest::keyClick(modal->windowHandle(), key);
+            // To the focused control, as the application delivers keys: one sent through the
+            // window system to a dialog opened inside another key's handler never arrived
+            // under Wine.
+            QWidget* target = modal->focusWidget() != nullptr ? modal->focusWidget() : modal;
+            QTest::keyClick(target, key);
         });
         FTimer.start();
     }
